@@ -1,0 +1,66 @@
+// Runs every benchmark, then prints one line per registered target:
+//   target NAME MEASURED LIMIT ok|MISSED
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "bench_targets.h"
+
+namespace kelvor::bench {
+
+std::vector<BenchTarget>& Targets() {
+  static std::vector<BenchTarget> targets;
+  return targets;
+}
+
+namespace {
+
+class RecordingReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
+      const std::string name = run.benchmark_name();
+      times[name] = run.GetAdjustedRealTime();
+      for (const auto& [key, counter] : run.counters) counters[name][key] = counter.value;
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+  std::map<std::string, double> times;
+  std::map<std::string, std::map<std::string, double>> counters;
+};
+
+}  // namespace
+}  // namespace kelvor::bench
+
+int main(int argc, char** argv) {
+  using namespace kelvor::bench;
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  RecordingReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+
+  std::printf("\n");
+  for (const BenchTarget& target : Targets()) {
+    double value = -1.0;
+    if (!target.counter.empty()) {
+      auto it = reporter.counters.find(target.measured);
+      if (it != reporter.counters.end() && it->second.count(target.counter)) {
+        value = it->second.at(target.counter);
+      }
+    } else if (reporter.times.count(target.measured) && reporter.times.count(target.baseline) &&
+               reporter.times.at(target.baseline) > 0) {
+      value = reporter.times.at(target.measured) / reporter.times.at(target.baseline);
+    }
+    if (value < 0) {
+      std::printf("target %s not-run %.2f MISSED\n", target.name.c_str(), target.limit);
+    } else {
+      std::printf("target %s %.2f %.2f %s\n", target.name.c_str(), value, target.limit,
+                  value <= target.limit ? "ok" : "MISSED");
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,35 @@
+#include "editing/workspace.h"
+
+namespace kelvor {
+
+void ReleaseDocument(Workspace& ws) {
+  MapDocument& doc = ws.document;
+  for (ChipTable& table : doc.tables) {
+    table.atlas = PixelBuffer{};
+    table.ClearEntries();
+  }
+  doc.grid.Release();
+  ws.selection = SelectionState{};
+  ws.paste.Release();
+  for (ChipSheet& sheet : ws.sheets.sheets) sheet = ChipSheet{};
+  ResetUndo(ws.undo);
+
+  ws.palette.ResetDrag();
+  ws.edit.ClearPlacement();
+  doc.fileList.Clear();
+  ws.sheets.sheetCount = 0;
+  ws.sheets.currentSheet = 0;
+  ws.mapView().visibleColumns = 0;
+  ws.mapView().visibleRows = 0;
+  ws.input.rightClickPoint = PixelPoint{};
+  doc.documentPath.clear();
+  doc.documentFolder.clear();
+  doc.documentFileName.clear();
+  ws.input.mouseEnabled = false;
+
+  ws.display.ResetViewDefaults();
+  ws.edit.fillMode = false;
+  ws.palette.mode = PaletteModePlacement;
+}
+
+}  // namespace kelvor

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <string_view>
+
+namespace kelvor {
+
+// The program's own message texts, in one place.
+namespace texts {
+inline constexpr std::string_view AppCaption = "Kelvor";
+inline constexpr std::string_view CannotCreateFile = "ファイルを作成できません";
+inline constexpr std::string_view CannotSaveFile = "ファイルを保存できません";
+inline constexpr std::string_view CannotReadFile = "ファイルを読み込めません";
+inline constexpr std::string_view WrongVersion = "ファイル バージョンが違います";
+inline constexpr std::string_view MissingImagesCaption = "以下の画像ファイルがありません";
+inline constexpr std::string_view SaveAsBitmap = "ビットマップ形式で保存します";
+inline constexpr std::string_view ConfirmQuit = "終了しますか？";
+inline constexpr std::string_view ConfirmClearCollision =
+    "当たり判定ﾌﾗｸﾞ全消去は[元に戻す]が使えませんが実行しますか？";
+inline constexpr std::string_view ConfirmClearPriority =
+    "ﾚｲﾔｰ優先度ﾌﾗｸﾞ全消去は[元に戻す]が使えませんが実行しますか？";
+// Formatted with the chip-set folder path.
+inline constexpr std::string_view MissingChipFolder =
+    "チップセット フォルダがありません\n[設定]で指定してください\n%s";
+}  // namespace texts
+
+enum class MessageIcon { None, Warning, Error };
+
+// Message boxes and the wait cursor. Core flows receive it; the editor shows
+// real boxes, the command-line tool prints, tests record.
+class Messages {
+ public:
+  virtual ~Messages() = default;
+  // An OK box. An empty caption is shown as empty.
+  virtual void Show(std::string_view text, std::string_view caption, MessageIcon icon) = 0;
+  // A Yes/No question; true for Yes.
+  virtual bool AskYesNo(std::string_view text, std::string_view caption) = 0;
+  virtual void BeginWait() {}
+  virtual void EndWait() {}
+};
+
+// Shows the wait cursor for one scope and restores the previous one on every return.
+class WaitCursorScope {
+ public:
+  explicit WaitCursorScope(Messages& messages) : messages_(messages) { messages_.BeginWait(); }
+  ~WaitCursorScope() { messages_.EndWait(); }
+  WaitCursorScope(const WaitCursorScope&) = delete;
+  WaitCursorScope& operator=(const WaitCursorScope&) = delete;
+
+ private:
+  Messages& messages_;
+};
+
+}  // namespace kelvor

@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include "document/chip_sheet.h"
+#include "document/map_document.h"
+
+namespace kelvor {
+namespace {
+
+TEST(MapCellTest, FieldsAndGroups) {
+  const MapCell cell = 0x00030105;
+  EXPECT_EQ(CellBackground(cell), 5);
+  EXPECT_EQ(CellLayer(cell), 3);
+  EXPECT_TRUE(cell & CellFlagCollision);
+  EXPECT_EQ(0x00345678u & ~CellPriorityBits, 0x00340678u);
+  EXPECT_EQ(0x00345678u & ~CellCollisionBits, 0x00345078u);
+  // Rewriting one field keeps every other bit, the top byte included.
+  EXPECT_EQ(WithLayer(0xAB12FF34u, 7), 0xAB07FF34u);
+  EXPECT_EQ(WithBackground(0xAB12FF34u, 0), 0xAB12FF00u);
+  EXPECT_EQ(WithFlags(0xAB12FF34u, 0x10), 0xAB121034u);
+}
+
+TEST(MapGridTest, AllocateRefusesNegativeAndKeepsOldGrid) {
+  MapGrid grid;
+  EXPECT_FALSE(grid.Exists());
+  ASSERT_TRUE(grid.Allocate(3, 2));
+  grid.At(2, 1) = 9;
+  EXPECT_EQ((*grid.cells)[5], 9u);
+  EXPECT_FALSE(grid.Allocate(-1, 4));
+  EXPECT_EQ(grid.width, 3);
+  EXPECT_EQ(grid.At(2, 1), 9u);
+  ASSERT_TRUE(grid.Allocate(0, 5));  // an empty grid is still a grid
+  EXPECT_TRUE(grid.Exists());
+  EXPECT_EQ(grid.CellCount(), 0u);
+  EXPECT_FALSE(grid.Contains(0, 0));
+}
+
+TEST(ChipSheetTest, FlagIndexing) {
+  ChipSheet sheet;
+  sheet.width = 100;
+  sheet.height = 70;
+  sheet.chipColumns = 3;
+  sheet.chipRows = 2;
+  sheet.chipFlags.emplace(sheet.FlagBlockSize(), 0);
+  EXPECT_EQ(sheet.chipFlags->size(), 24u);
+  sheet.Flag(2, 1) = ChipFlagCollision;
+  EXPECT_EQ((*sheet.chipFlags)[5], ChipFlagCollision);
+}
+
+TEST(DocumentPathTest, SplitsFolderAndName) {
+  MapDocument doc;
+  StoreDocumentPath(doc, "/home/user/maps.v2/stage1.kv");
+  EXPECT_EQ(doc.documentPath, "/home/user/maps.v2/stage1.kv");
+  EXPECT_EQ(doc.documentFolder, "/home/user/maps.v2/");
+  EXPECT_EQ(doc.documentFileName, "stage1.kv");
+  StoreDocumentPath(doc, "bare.kv");
+  EXPECT_EQ(doc.documentFolder, "");
+  EXPECT_EQ(doc.documentFileName, "bare.kv");
+}
+
+TEST(NameMatchingTest, ExtensionAndCase) {
+  EXPECT_TRUE(HasExtension("a/b.KV", "kv"));
+  EXPECT_FALSE(HasExtension("a.kv/b", "kv"));
+  EXPECT_FALSE(HasExtension("a.kvx", "kv"));
+  EXPECT_FALSE(HasExtension("noext", "kv"));
+  EXPECT_TRUE(EqualsIgnoringAsciiCase("TILES.PNG", "tiles.png"));
+  EXPECT_FALSE(EqualsIgnoringAsciiCase("tiles.png", "tiles.pn"));
+  // Only ASCII letters fold: other bytes compare exactly.
+  EXPECT_FALSE(EqualsIgnoringAsciiCase("\xC3\x84", "\xC3\xA4"));
+}
+
+TEST(ChipTableTest, AtlasRectIsClippedAndCounted) {
+  ChipTable table;
+  ClearAtlasRect(table, 0, 0, 32, 32);  // no atlas: nothing happens
+  table.atlas = PixelBuffer::Make(AtlasSize, AtlasSize);
+  std::fill(table.atlas.pixels.begin(), table.atlas.pixels.end(), 0xFF);
+  ClearAtlasRect(table, 480, 480, 600, 600);
+  EXPECT_EQ(table.atlas.At(511, 511)[0], 0);
+  EXPECT_EQ(table.atlas.At(479, 511)[0], 0xFF);
+  table.entries[0].used = 1;
+  table.entries[7].used = 1;
+  EXPECT_EQ(table.UsedChips(), 1);
+}
+
+}  // namespace
+}  // namespace kelvor

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/messages.h"
+
+namespace kelvor::test {
+
+// Records every message box; questions are answered with `answer`.
+class RecordingMessages : public Messages {
+ public:
+  struct Shown {
+    std::string text;
+    std::string caption;
+    MessageIcon icon;
+  };
+
+  void Show(std::string_view text, std::string_view caption, MessageIcon icon) override {
+    shown.push_back({std::string(text), std::string(caption), icon});
+  }
+  bool AskYesNo(std::string_view text, std::string_view caption) override {
+    asked.push_back({std::string(text), std::string(caption), MessageIcon::None});
+    return answer;
+  }
+  void BeginWait() override { ++waitDepth, ++waitCount; }
+  void EndWait() override { --waitDepth; }
+
+  std::vector<Shown> shown;
+  std::vector<Shown> asked;
+  bool answer = true;
+  int waitDepth = 0;  // back to 0 once every wait cursor was restored
+  int waitCount = 0;
+};
+
+}  // namespace kelvor::test
