@@ -6,7 +6,10 @@ RELEASE ?= build-release
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 
-.PHONY: all deps configure build test run bench clean
+ASAN ?= build-asan
+FUZZ ?= build-fuzz
+
+.PHONY: all deps configure build test test-asan run bench fuzz clean
 
 all: build
 
@@ -30,5 +33,19 @@ bench: deps
 	@cmake --build $(RELEASE) -j $(JOBS) --target kelvor-bench
 	@bash scripts/run-bench $(RELEASE)
 
+# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan: deps
+	@cmake -S . -B $(ASAN) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Debug -DKELVOR_SANITIZE=ON >/dev/null
+	@cmake --build $(ASAN) -j $(JOBS)
+	@cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		ctest --output-on-failure -j $(JOBS)
+
+# libFuzzer targets, each run for FUZZ_SECONDS (default 60).
+fuzz: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DKELVOR_QT=OFF -DKELVOR_TESTS=OFF -DKELVOR_FUZZ=ON -DKELVOR_SANITIZE=ON >/dev/null
+	@cmake --build $(FUZZ) -j $(JOBS)
+	@bash scripts/run-fuzz $(FUZZ)
+
 clean:
-	@rm -rf $(BUILD) $(RELEASE)
+	@rm -rf $(BUILD) $(RELEASE) $(ASAN) $(FUZZ)
