@@ -1,7 +1,10 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <vector>
 
 #include "document/map_document.h"
 #include "editing/selection.h"
@@ -9,6 +12,27 @@
 namespace kelvor {
 
 inline constexpr int32_t UndoSlotCount = 256;
+// Edge length, in cells, of the square pieces a snapshot is cut into.
+inline constexpr int32_t UndoChunkSize = 64;
+
+// One stored grid state. The cells are cut into UndoChunkSize x UndoChunkSize
+// pieces (smaller at the right and bottom edges), row-major over the grid;
+// snapshots share the pieces that are equal, so a history of small edits on a
+// big map holds little more than one copy of it.
+struct UndoSnapshot {
+  bool present = false;  // false: an empty slot
+  int32_t width = 0;
+  int32_t height = 0;
+  std::vector<std::shared_ptr<const MapCell[]>> chunks;
+
+  void Clear() {
+    present = false;
+    width = 0;
+    height = 0;
+    chunks.clear();
+    chunks.shrink_to_fit();
+  }
+};
 
 // 256 grid snapshots on either side of the live grid. Undo and Redo exchange
 // the live grid with a slot.
@@ -24,6 +48,13 @@ class UndoHistory {
   bool redoDisabled() const { return redoDisabled_; }
   bool wrapped() const { return wrapped_; }
 
+  // Whether slot `index` holds a snapshot, and its size.
+  bool SlotFilled(int32_t index) const;
+  const UndoSnapshot& Slot(int32_t index) const { return slots_[static_cast<size_t>(index)]; }
+  // Bytes of cell data and bookkeeping the history keeps alive, each shared
+  // piece counted once.
+  uint64_t HeldBytes() const;
+
   // Called whenever the greyed state may have changed (the shell pushes the
   // Undo and Redo menu states from it).
   std::function<void()> onStateChanged;
@@ -34,10 +65,18 @@ class UndoHistory {
   friend bool Undo(UndoHistory&, MapGrid&, SelectionState&);
   friend bool Redo(UndoHistory&, MapGrid&, SelectionState&);
 
+  void NotifyStateChanged() const {
+    if (onStateChanged) onStateChanged();
+  }
+
   int32_t cursor_ = -1;
   bool undoDisabled_ = true;
   bool redoDisabled_ = true;
   bool wrapped_ = false;
+  std::array<UndoSnapshot, UndoSlotCount> slots_;
+  // The snapshot the live grid was last stored to or restored from: the
+  // pieces a new snapshot can share when they did not change since.
+  UndoSnapshot reference_;
 };
 
 // Empties the history.
