@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+#include "document/map_document.h"
+
+namespace kelvor {
+
+// The map window caption: program name, chips used per level and chip-set
+// files used, with the counts padded to fixed widths so the caption does not
+// jump while the user edits.
+std::string FormatMapTitle(const MapDocument& document);
+
+}  // namespace kelvor
