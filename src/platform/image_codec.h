@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "document/pixel_buffer.h"
+
+namespace kelvor {
+
+class Messages;
+
+// Largest image we take as a chip sheet, in either direction. Larger files
+// are refused from their header, before any pixel memory is reserved.
+inline constexpr int32_t MaxImageSide = 16384;
+
+// Turns an image file into 32-bit blue-green-red-alpha pixels, colours
+// premultiplied by alpha. A 32-bit BMP is the exception: its pixels come as
+// stored, the fourth byte being the alpha. Anything that is not a readable
+// image is refused (false) without a message; `out` is then left empty.
+class ImageDecoder {
+ public:
+  virtual ~ImageDecoder() = default;
+  virtual bool Decode(const std::string& path, PixelBuffer& out) = 0;
+};
+
+// How the bytes handed to an encoder are to be read.
+enum class PixelAlpha {
+  Straight,       // written to the file exactly as they are
+  Premultiplied,  // colours divided by alpha on the way out
+};
+
+// The image format an export picks from the path's extension.
+enum class ImageFormat { None, Bmp, Gif, Jpeg, Png, Tiff, Unknown };
+
+// The text after the last '.' of the path decides, ignoring letter case;
+// None when the path has no '.', Unknown for any other extension (written as
+// BMP after a warning).
+ImageFormat ImageFormatForPath(std::string_view path);
+
+// Divides every colour by its alpha (rounded), for writers of straight-alpha
+// files. Fully transparent pixels become all zero.
+void UnpremultiplyPixels(PixelBuffer& pixels);
+
+// Writes pixels to an image file in the format the path's extension names.
+// An unknown extension warns through `messages` and writes a BMP under
+// exactly the given name. Writing is atomic: a failure keeps the old file.
+class ImageEncoder {
+ public:
+  virtual ~ImageEncoder() = default;
+  virtual bool Encode(const std::string& path, const PixelBuffer& pixels, PixelAlpha alpha,
+                      Messages& messages) = 0;
+};
+
+struct FolderEntry {
+  std::string name;
+  bool directory = false;
+};
+
+// The entries of a folder in the order the file system returns them (no
+// sorting). False when the folder cannot be read.
+inline bool ListFolderEntries(const std::string& folder, std::vector<FolderEntry>& entries) {
+  entries.clear();
+  std::error_code error;
+  std::filesystem::directory_iterator it(folder, error);
+  if (error) return false;
+  for (const std::filesystem::directory_iterator end; it != end; it.increment(error)) {
+    if (error) break;
+    FolderEntry entry;
+    entry.name = it->path().filename().string();
+    std::error_code typeError;
+    entry.directory = it->is_directory(typeError);
+    entries.push_back(std::move(entry));
+  }
+  return true;
+}
+
+}  // namespace kelvor

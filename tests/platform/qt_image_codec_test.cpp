@@ -1,0 +1,171 @@
+#include "platform/qt/qt_image_codec.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QString>
+#include <filesystem>
+
+#include "platform/bmp32.h"
+#include "platform/messages.h"
+#include "support/fakes.h"
+#include "support/temp_dir.h"
+
+namespace kelvor {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes PixelAt(const PixelBuffer& image, int x, int y) {
+  const uint8_t* p = image.At(x, y);
+  return Bytes(p, p + 4);
+}
+
+QImage StraightImage(int width, int height) {
+  QImage image(width, height, QImage::Format_ARGB32);
+  image.fill(qRgba(10, 20, 30, 255));
+  return image;
+}
+
+class QtImageCodecTest : public ::testing::Test {
+ protected:
+  test::TempDir dir;
+  QtImageDecoder decoder;
+  QtImageEncoder encoder;
+  test::RecordingMessages messages;
+};
+
+TEST_F(QtImageCodecTest, PngComesOutPremultipliedWithItsOwnAlpha) {
+  QImage image = StraightImage(3, 2);
+  image.setPixel(1, 0, qRgba(200, 100, 50, 128));
+  image.setPixel(2, 1, qRgba(255, 255, 255, 0));
+  ASSERT_TRUE(image.save(QString::fromStdString(dir.File("a.png")), "PNG"));
+
+  PixelBuffer out;
+  ASSERT_TRUE(decoder.Decode(dir.File("a.png"), out));
+  ASSERT_EQ(out.width, 3);
+  ASSERT_EQ(out.height, 2);
+  EXPECT_EQ(PixelAt(out, 0, 0), (Bytes{30, 20, 10, 255}));
+  EXPECT_EQ(PixelAt(out, 1, 0), (Bytes{25, 50, 100, 128}));  // 50, 100, 200 times 128/255
+  EXPECT_EQ(PixelAt(out, 2, 1), (Bytes{0, 0, 0, 0}));
+}
+
+TEST_F(QtImageCodecTest, TwentyFourBitBmpIsOpaque) {
+  QImage image(2, 2, QImage::Format_RGB888);
+  image.fill(qRgb(1, 2, 3));
+  ASSERT_TRUE(image.save(QString::fromStdString(dir.File("a.bmp")), "BMP"));
+  PixelBuffer out;
+  ASSERT_TRUE(decoder.Decode(dir.File("a.bmp"), out));
+  EXPECT_EQ(PixelAt(out, 1, 1), (Bytes{3, 2, 1, 255}));
+}
+
+TEST_F(QtImageCodecTest, ThirtyTwoBitBmpKeepsFourthByteUnpremultiplied) {
+  // Any extension: the decoder goes by content.
+  PixelBuffer stored = PixelBuffer::Make(2, 1);
+  stored.pixels = {200, 150, 100, 0, 7, 8, 9, 77};
+  test::WriteFileBytes(dir.File("sheet.dat"), WriteBmp32(stored));
+  PixelBuffer out;
+  ASSERT_TRUE(decoder.Decode(dir.File("sheet.dat"), out));
+  EXPECT_EQ(out.pixels, stored.pixels);
+}
+
+TEST_F(QtImageCodecTest, RefusesWhatIsNotAnImage) {
+  test::WriteFileText(dir.File("notes.txt"), "hello, not an image\n");
+  std::vector<uint8_t> damaged = WriteBmp32(PixelBuffer::Make(4, 4));
+  damaged.resize(damaged.size() - 1);
+  test::WriteFileBytes(dir.File("short.bmp"), damaged);
+  for (const char* name : {"notes.txt", "short.bmp", "missing.png"}) {
+    PixelBuffer out = PixelBuffer::Make(1, 1);
+    EXPECT_FALSE(decoder.Decode(dir.File(name), out)) << name;
+    EXPECT_TRUE(out.Empty()) << name;
+  }
+}
+
+TEST_F(QtImageCodecTest, RefusesOversizedImageFromItsHeader) {
+  // A 24-bit BMP header announcing 20000 x 20000 pixels and holding none.
+  const Bytes header = {'B',  'M',  54, 0, 0,    0,    0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0,
+                        0x20, 0x4E, 0,  0, 0x20, 0x4E, 0, 0, 1, 0, 24, 0, 0, 0, 0,  0, 0, 0,
+                        0,    0,    0,  0, 0,    0,    0, 0, 0, 0, 0,  0, 0, 0, 0,  0, 0, 0};
+  test::WriteFileBytes(dir.File("huge.bmp"), header);
+  PixelBuffer out;
+  EXPECT_FALSE(decoder.Decode(dir.File("huge.bmp"), out));
+}
+
+TEST_F(QtImageCodecTest, PngRoundTripWritesStraightOrPremultipliedAsAsked) {
+  PixelBuffer pixels = PixelBuffer::Make(2, 1);
+  pixels.pixels = {30, 20, 10, 51, 1, 2, 3, 255};  // alpha 51 divides 255 exactly
+
+  ASSERT_TRUE(encoder.Encode(dir.File("pre.PNG"), pixels, PixelAlpha::Premultiplied, messages));
+  ASSERT_TRUE(encoder.Encode(dir.File("str.png"), pixels, PixelAlpha::Straight, messages));
+  EXPECT_TRUE(messages.shown.empty());
+
+  const QImage pre(QString::fromStdString(dir.File("pre.PNG")), "PNG");
+  const QImage str(QString::fromStdString(dir.File("str.png")), "PNG");
+  ASSERT_FALSE(pre.isNull());
+  ASSERT_FALSE(str.isNull());
+  EXPECT_EQ(pre.pixel(0, 0), qRgba(50, 100, 150, 51));  // colours divided by alpha
+  EXPECT_EQ(str.pixel(0, 0), qRgba(10, 20, 30, 51));    // bytes as given
+  EXPECT_EQ(str.pixel(1, 0), qRgba(3, 2, 1, 255));
+}
+
+TEST_F(QtImageCodecTest, BmpKeepsAlphaAndReadsBack) {
+  PixelBuffer pixels = PixelBuffer::Make(2, 2);
+  pixels.pixels = {10, 20, 30, 0, 1, 2, 3, 4, 5, 6, 7, 255, 0, 0, 0, 0};
+  ASSERT_TRUE(encoder.Encode(dir.File("out.bmp"), pixels, PixelAlpha::Straight, messages));
+  EXPECT_EQ(test::ReadFileBytes(dir.File("out.bmp")), WriteBmp32(pixels));
+
+  // Common readers see the alpha as well.
+  const QImage viewer(QString::fromStdString(dir.File("out.bmp")));
+  ASSERT_FALSE(viewer.isNull());
+  EXPECT_TRUE(viewer.hasAlphaChannel());
+  EXPECT_EQ(qAlpha(viewer.pixel(1, 0)), 4);
+}
+
+TEST_F(QtImageCodecTest, UnknownExtensionWarnsAndWritesBmpUnderThatName) {
+  PixelBuffer pixels = PixelBuffer::Make(1, 1);
+  ASSERT_TRUE(encoder.Encode(dir.File("map.dat"), pixels, PixelAlpha::Straight, messages));
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text, texts::SaveAsBitmap);
+  EXPECT_EQ(messages.shown[0].caption, "");
+  EXPECT_EQ(messages.shown[0].icon, MessageIcon::Warning);
+  const Bytes bytes = test::ReadFileBytes(dir.File("map.dat"));
+  ASSERT_GE(bytes.size(), 30u);
+  EXPECT_EQ(bytes[0], 'B');
+  EXPECT_EQ(bytes[28], 32);  // 32 bits per pixel
+}
+
+TEST_F(QtImageCodecTest, JpegAndTiffGoThroughQt) {
+  PixelBuffer pixels = PixelBuffer::Make(4, 4);
+  for (size_t i = 0; i < pixels.pixels.size(); ++i) pixels.pixels[i] = 255;
+  for (const char* name : {"a.jpg", "a.JPEG", "a.tif", "a.tiff"}) {
+    ASSERT_TRUE(encoder.Encode(dir.File(name), pixels, PixelAlpha::Premultiplied, messages))
+        << name;
+    PixelBuffer back;
+    ASSERT_TRUE(decoder.Decode(dir.File(name), back)) << name;
+    EXPECT_EQ(back.width, 4) << name;
+    EXPECT_GE(back.At(2, 2)[0], 250) << name;
+  }
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(QtImageCodecTest, FailuresWriteNothing) {
+  PixelBuffer pixels = PixelBuffer::Make(1, 1);
+  // No GIF encoder in this Qt; no extension at all; a folder that does not exist.
+  EXPECT_FALSE(encoder.Encode(dir.File("a.gif"), pixels, PixelAlpha::Straight, messages));
+  EXPECT_FALSE(encoder.Encode(dir.File("noextension"), pixels, PixelAlpha::Straight, messages));
+  EXPECT_FALSE(encoder.Encode(dir.File("nowhere/a.png"), pixels, PixelAlpha::Straight, messages));
+  EXPECT_FALSE(
+      encoder.Encode(dir.File("empty.png"), PixelBuffer{}, PixelAlpha::Straight, messages));
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST_F(QtImageCodecTest, ReplacesAnExistingFileWhole) {
+  test::WriteFileText(dir.File("out.bmp"), std::string(100000, 'x'));
+  PixelBuffer pixels = PixelBuffer::Make(1, 1);
+  ASSERT_TRUE(encoder.Encode(dir.File("out.bmp"), pixels, PixelAlpha::Straight, messages));
+  EXPECT_EQ(test::ReadFileBytes(dir.File("out.bmp")), WriteBmp32(pixels));
+}
+
+}  // namespace
+}  // namespace kelvor
