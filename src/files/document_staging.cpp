@@ -1,0 +1,129 @@
+#include "files/document_staging.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+
+#include "platform/atomic_file.h"
+
+namespace kelvor {
+
+namespace {
+
+// The first loaded sheet that can take a stored flag block: same name
+// ignoring case, same size in chips, and a flag block of its own.
+ChipSheet* FindFlagReceiver(ChipSheetTable& sheets, const StoredSheetRecord& record) {
+  const int32_t loaded = std::clamp(sheets.sheetCount, 0, ChipSheetSlots);
+  for (int32_t i = 0; i < loaded; ++i) {
+    ChipSheet& sheet = sheets.sheets[static_cast<size_t>(i)];
+    if (EqualsIgnoringAsciiCase(sheet.fileName, record.name) &&
+        sheet.chipColumns == record.chipColumns && sheet.chipRows == record.chipRows &&
+        sheet.HasFlags()) {
+      return &sheet;
+    }
+  }
+  return nullptr;
+}
+
+// A text document may list fewer cells than its size; the rest are 0. This
+// is the one place a reader allocates the whole claimed map, so it is done
+// before anything of the open document changes.
+bool CompleteGrid(StagedDocument& staged) {
+  if (!staged.grid) return true;
+  MapGrid& grid = *staged.grid;
+  const size_t count = static_cast<size_t>(grid.width) * static_cast<size_t>(grid.height);
+  if (!grid.cells) grid.cells.emplace();
+  if (grid.cells->size() == count) return true;
+  try {
+    grid.cells->resize(count, 0);
+  } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const std::length_error&) {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool IsReadableVersion(std::string_view version) {
+  constexpr std::string_view oldest = "1.0";
+  const size_t nul = version.find('\0');
+  if (nul != std::string_view::npos) version = version.substr(0, nul);
+  for (size_t i = 0;; ++i) {
+    const unsigned have = i < version.size() ? static_cast<unsigned char>(version[i]) : 0u;
+    const unsigned want = i < oldest.size() ? static_cast<unsigned char>(oldest[i]) : 0u;
+    if (have != want) return have > want;
+    if (have == 0) return true;
+  }
+}
+
+void CommitStagedDocument(StagedDocument&& staged, MapDocument& document, ChipSheetTable& sheets,
+                          SelectionState& selection) {
+  for (const StoredSheetRecord& record : staged.sheetRecords) {
+    if (record.hasTransparency) {
+      const int32_t index = sheets.FindIgnoringCase(record.name);
+      if (index >= 0) {
+        ChipSheet& sheet = sheets.sheets[static_cast<size_t>(index)];
+        sheet.transparent = record.transparent;
+        sheet.transparentColor = record.transparentColor;
+      }
+    }
+    if (record.hasFlags && !record.flags.empty()) {
+      ChipSheet* sheet = FindFlagReceiver(sheets, record);
+      if (sheet != nullptr && record.flags.size() <= sheet->chipFlags->size()) {
+        std::memcpy(sheet->chipFlags->data(), record.flags.data(), record.flags.size());
+      }
+    }
+  }
+  if (staged.fileNames) {
+    for (size_t i = 0; i < document.fileList.names.size(); ++i) {
+      document.fileList.names[i] = std::move((*staged.fileNames)[i]);
+    }
+  }
+  for (size_t t = 0; t < staged.tables.size(); ++t) {
+    ChipTable& table = document.tables[t];
+    if (staged.tables[t].count) table.count = *staged.tables[t].count;
+    if (staged.tables[t].entries) table.entries = *staged.tables[t].entries;
+  }
+  if (staged.grid) {
+    document.grid = std::move(*staged.grid);
+    ResetSelection(selection, document.grid.width, document.grid.height);
+  }
+}
+
+bool ReadDocumentFile(const std::string& path, MapDocument& document, ChipSheetTable& sheets,
+                      SelectionState& selection, Messages& messages,
+                      ParseResult (*parse)(std::span<const uint8_t>)) {
+  if (!HasExtension(path, "kv")) return false;
+  std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(path);
+  if (!bytes) return false;
+  ParseResult result = parse(*bytes);
+  bytes.reset();  // the staged copy is all that is needed from here on
+  if (result.status == ParseStatus::WrongVersion) {
+    messages.Show(texts::WrongVersion, texts::AppCaption, MessageIcon::None);
+    return false;
+  }
+  if (result.status != ParseStatus::Ok) return false;
+  if (!CompleteGrid(result.document)) return false;
+  CommitStagedDocument(std::move(result.document), document, sheets, selection);
+  return true;
+}
+
+int32_t StoredFileNameCount(const ChipFileList& list) {
+  for (int32_t i = ChipFileSlots; i > 0; --i) {
+    if (!list.names[static_cast<size_t>(i - 1)].empty()) return i;
+  }
+  return 0;
+}
+
+int32_t StoredEntryCount(const ChipTable& table) {
+  return std::clamp(table.count, 0, ChipTableSlots);
+}
+
+int32_t StoredSheetCount(const ChipSheetTable& sheets) {
+  return std::clamp(sheets.sheetCount, 0, ChipSheetSlots);
+}
+
+}  // namespace kelvor

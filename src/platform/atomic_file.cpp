@@ -1,0 +1,212 @@
+#include "platform/atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <new>
+#include <stdexcept>
+#include <system_error>
+
+namespace kelvor {
+
+namespace {
+
+constexpr size_t BufferSize = size_t{1} << 20;
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// Saving through a symbolic link replaces the file it points to, not the link.
+std::string ResolveTarget(const std::string& path) {
+  std::error_code error;
+  if (!std::filesystem::is_symlink(path, error)) return path;
+  const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, error);
+  return error ? path : resolved.string();
+}
+
+void SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);  // best effort: the rename is done either way
+  ::close(fd);
+}
+
+}  // namespace
+
+void VectorByteSink::Put(const void* data, size_t size) {
+  const auto* begin = static_cast<const uint8_t*>(data);
+  bytes.insert(bytes.end(), begin, begin + size);
+}
+
+AtomicFile::~AtomicFile() {
+  Discard();
+}
+
+bool AtomicFile::Open(const std::string& target) {
+  Discard();
+  target_ = ResolveTarget(target);
+  failed_ = false;
+  buffered_ = 0;
+  std::error_code error;
+  if (target_.empty() || std::filesystem::is_directory(target_, error)) return false;
+
+  // Keep the permissions of the file being replaced; a new file gets the
+  // usual 0666 less the umask through open().
+  mode_t mode = 0666;
+  struct stat existing {};
+  const bool replacing = ::stat(target_.c_str(), &existing) == 0;
+  if (replacing) mode = existing.st_mode & 07777;
+
+  const std::string folder = FolderOf(target_);
+  const std::string base = target_.substr(target_.rfind('/') + 1);
+  const std::string stem = (folder == "." && target_.find('/') == std::string::npos)
+                               ? "." + base
+                               : folder + (folder == "/" ? "" : "/") + "." + base;
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    std::string candidate =
+        stem + "." + std::to_string(::getpid()) + "." + std::to_string(attempt) + ".tmp";
+    const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd >= 0) {
+      fd_ = fd;
+      temporary_ = std::move(candidate);
+      if (replacing) ::fchmod(fd_, mode);
+      try {
+        buffer_.resize(BufferSize);
+      } catch (const std::bad_alloc&) {
+        Discard();
+        return false;
+      }
+      return true;
+    }
+    if (errno != EEXIST) break;
+  }
+  return false;
+}
+
+bool AtomicFile::WriteAll(const uint8_t* data, size_t size) {
+  while (size > 0) {
+    const ssize_t written = ::write(fd_, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (written == 0) return false;
+    data += written;
+    size -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+bool AtomicFile::FlushBuffer() {
+  if (buffered_ == 0) return true;
+  const bool ok = WriteAll(buffer_.data(), buffered_);
+  buffered_ = 0;
+  return ok;
+}
+
+void AtomicFile::Put(const void* data, size_t size) {
+  if (fd_ < 0 || failed_) {
+    failed_ = true;
+    return;
+  }
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  if (buffered_ + size <= buffer_.size()) {
+    std::memcpy(buffer_.data() + buffered_, bytes, size);
+    buffered_ += size;
+    return;
+  }
+  if (!FlushBuffer()) {
+    failed_ = true;
+    return;
+  }
+  if (size >= buffer_.size()) {
+    if (!WriteAll(bytes, size)) failed_ = true;
+    return;
+  }
+  std::memcpy(buffer_.data(), bytes, size);
+  buffered_ = size;
+}
+
+FileWriteStatus AtomicFile::Commit() {
+  if (fd_ < 0) return FileWriteStatus::CannotCreate;
+  bool ok = !failed_ && FlushBuffer();
+  ok = ok && ::fsync(fd_) == 0;
+  const int closed = ::close(fd_);
+  fd_ = -1;
+  ok = ok && closed == 0;
+  ok = ok && ::rename(temporary_.c_str(), target_.c_str()) == 0;
+  if (!ok) {
+    Discard();
+    return FileWriteStatus::CannotWrite;
+  }
+  temporary_.clear();
+  SyncFolder(FolderOf(target_));
+  buffer_.clear();
+  buffer_.shrink_to_fit();
+  return FileWriteStatus::Ok;
+}
+
+void AtomicFile::Discard() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+  if (!temporary_.empty()) {
+    ::unlink(temporary_.c_str());
+    temporary_.clear();
+  }
+  buffered_ = 0;
+  buffer_.clear();
+  buffer_.shrink_to_fit();
+}
+
+FileWriteStatus WriteFileAtomically(const std::string& path, const void* data, size_t size) {
+  AtomicFile file;
+  if (!file.Open(path)) return FileWriteStatus::CannotCreate;
+  file.Put(data, size);
+  return file.Commit();
+}
+
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  std::vector<uint8_t> bytes;
+  try {
+    bytes.resize(static_cast<size_t>(info.st_size));
+  } catch (const std::bad_alloc&) {
+    ::close(fd);
+    return std::nullopt;
+  } catch (const std::length_error&) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      ::close(fd);
+      return std::nullopt;
+    }
+    if (got == 0) break;  // the file shrank while we read it
+    done += static_cast<size_t>(got);
+  }
+  ::close(fd);
+  bytes.resize(done);
+  return bytes;
+}
+
+}  // namespace kelvor
