@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "document/map_document.h"
+
+namespace kelvor {
+
+// What one fill needed, for tests and measurements.
+struct FillStats {
+  bool stackAllocated = false;  // false when there was nothing to fill
+  size_t peakEntries = 0;       // most pending runs held at once
+};
+
+// Sets every cell of the 4-connected region of equal values around
+// (column, row) to `value`, on a row-major plane of width x height bytes.
+// Scanline fill with an explicit stack holding one entry per pending run.
+// False when the arguments do not describe a cell of the plane or when the
+// stack could not grow (the plane then holds a partial result).
+bool FillPlane(std::span<uint8_t> plane, int32_t column, int32_t row, int32_t width, int32_t height,
+               uint8_t value, FillStats* stats = nullptr);
+
+// Fills the region of equal chip indices around (column, row) on one level
+// (LevelBackground or LevelLayer) with `chip`. Flags, the other level and
+// bits 24-31 never change. Nothing happens without a grid, outside it, or
+// when memory runs out (the grid is then left as it was).
+void AreaFill(MapGrid& grid, int32_t level, int32_t column, int32_t row, uint8_t chip);
+
+}  // namespace kelvor
