@@ -1,0 +1,121 @@
+#include "document/chip_sheet_loader.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
+#include "document/map_document.h"
+#include "platform/image_codec.h"
+
+namespace kelvor {
+namespace {
+
+constexpr char Separator = static_cast<char>(std::filesystem::path::preferred_separator);
+
+void FreeSheet(ChipSheet& sheet) {
+  sheet.bitmap = PixelBuffer{};
+  sheet.chipFlags.reset();
+}
+
+bool ChipHasTranslucentPixel(const PixelBuffer& bitmap, int32_t column, int32_t row) {
+  const int32_t left = column * ChipSize;
+  for (int32_t y = row * ChipSize; y < (row + 1) * ChipSize; ++y) {
+    const uint8_t* p = bitmap.At(left, y);
+    for (int32_t x = 0; x < ChipSize; ++x, p += 4) {
+      if (p[3] < 255) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string ChipFolderPath(const std::string& exeFolder, const std::string& chipFolder) {
+  if (!chipFolder.empty()) return chipFolder;
+  return exeFolder + Separator + "map_chip";
+}
+
+std::string ChipSheetPath(const std::string& exeFolder, const std::string& chipFolder,
+                          const std::string& fileName) {
+  return ChipFolderPath(exeFolder, chipFolder) + Separator + fileName;
+}
+
+SheetMenu ScanChipFolder(ChipSheetTable& sheets, const std::string& exeFolder,
+                         const std::string& chipFolder, ImageDecoder& decoder) {
+  for (ChipSheet& sheet : sheets.sheets) FreeSheet(sheet);
+  sheets.sheetCount = 0;
+
+  std::vector<FolderEntry> entries;
+  if (ListFolderEntries(ChipFolderPath(exeFolder, chipFolder), entries)) {
+    for (const FolderEntry& entry : entries) {
+      if (entry.directory || entry.name == "." || entry.name == "..") continue;
+      ChipSheet& sheet = sheets.sheets[static_cast<size_t>(sheets.sheetCount)];
+      sheet.fileName = entry.name;
+      if (!LoadChipSheet(sheet, ChipSheetPath(exeFolder, chipFolder, entry.name), true, decoder)) {
+        continue;  // the slot goes to the next file
+      }
+      if (++sheets.sheetCount == ChipSheetSlots) break;
+    }
+  }
+  return RebuildFileMenu(sheets);
+}
+
+bool LoadChipSheet(ChipSheet& sheet, const std::string& path, bool allocateFlags,
+                   ImageDecoder& decoder) {
+  sheet.chipColumns = 0;
+  sheet.chipRows = 0;
+  sheet.bitmap = PixelBuffer{};
+
+  PixelBuffer image;
+  if (!decoder.Decode(path, image) || image.Empty()) return false;
+
+  sheet.bitmap = std::move(image);
+  sheet.width = sheet.bitmap.width;
+  sheet.height = sheet.bitmap.height;
+  sheet.bitsPerPixel = 32;
+  sheet.chipColumns = sheet.width / ChipSize;
+  sheet.chipRows = sheet.height / ChipSize;
+
+  // A kept block made for another number of chips would be read past its
+  // end or put flags on the wrong chips: such a sheet starts afresh.
+  const bool gridChanged = !sheet.HasFlags() || sheet.chipFlags->size() != sheet.FlagBlockSize();
+  if (allocateFlags || gridChanged) {
+    sheet.chipFlags.emplace(sheet.FlagBlockSize(), uint8_t{0});
+    InitLayerFlags(sheet);
+  }
+  return true;
+}
+
+bool InitLayerFlags(ChipSheet& sheet) {
+  if (!sheet.HasBitmap() || !sheet.HasFlags()) return false;
+  if (sheet.bitsPerPixel != 32) return true;
+  // Never trust the grid fields beyond what the image and the block hold.
+  const int32_t columns = std::min(sheet.chipColumns, sheet.bitmap.width / ChipSize);
+  const int32_t rows = std::min(sheet.chipRows, sheet.bitmap.height / ChipSize);
+  std::vector<uint8_t>& flags = *sheet.chipFlags;
+  for (int32_t row = 0; row < rows; ++row) {
+    for (int32_t column = 0; column < columns; ++column) {
+      const size_t index = static_cast<size_t>(row) * sheet.chipColumns + column;
+      if (index >= flags.size()) return true;
+      flags[index] &= ~ChipFlagLayer;
+      if (ChipHasTranslucentPixel(sheet.bitmap, column, row)) flags[index] |= ChipFlagLayer;
+    }
+  }
+  return true;
+}
+
+void ApplyTransparentColor(ChipSheet& sheet) {
+  if (sheet.bitsPerPixel != 32 || sheet.transparent == 0 || !sheet.HasBitmap()) return;
+  const uint8_t red = ColorRed(sheet.transparentColor);
+  const uint8_t green = ColorGreen(sheet.transparentColor);
+  const uint8_t blue = ColorBlue(sheet.transparentColor);
+  PixelBuffer& bitmap = sheet.bitmap;
+  for (int32_t y = 0; y < bitmap.height; ++y) {
+    uint8_t* p = bitmap.Row(y);
+    for (int32_t x = 0; x < bitmap.width; ++x, p += 4) {
+      if (p[0] == blue && p[1] == green && p[2] == red) p[0] = p[1] = p[2] = p[3] = 0;
+    }
+  }
+}
+
+}  // namespace kelvor
