@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+
+#include "document/chip_sheet.h"
+#include "document/pixel_buffer.h"
+
+namespace kelvor {
+
+struct CanvasPoint {
+  int32_t x = 0;
+  int32_t y = 0;
+  friend bool operator==(const CanvasPoint&, const CanvasPoint&) = default;
+};
+
+// A rectangle of pixels: left <= x < left + width, top <= y < top + height.
+struct CanvasRect {
+  int32_t left = 0;
+  int32_t top = 0;
+  int32_t width = 0;
+  int32_t height = 0;
+  bool Empty() const { return width <= 0 || height <= 0; }
+  friend bool operator==(const CanvasRect&, const CanvasRect&) = default;
+};
+
+// A solid pen. Widths below 1 draw as 1.
+struct CanvasPen {
+  int32_t width = 1;
+  Color color = 0;
+  friend bool operator==(const CanvasPen&, const CanvasPen&) = default;
+};
+
+// A drawing surface over a PixelBuffer, with the pixel rules the views are
+// designed for: nothing is antialiased; a line of pen width w at coordinate c
+// covers the pixels c - w/2 .. c - w/2 + w - 1 (w/2 rounded down) across its
+// direction; a move-to / line-to line does not paint its end point; a
+// polyline joins its segments with mitres and squares off its two ends, so a
+// closed rectangle is a complete frame.
+class Canvas {
+ public:
+  virtual ~Canvas() = default;
+
+  virtual int32_t Width() const = 0;
+  virtual int32_t Height() const = 0;
+
+  // Limits all later drawing to `clip` (and always to the surface).
+  virtual void SetClip(CanvasRect clip) = 0;
+
+  // Paints `rect` opaque in `color`.
+  virtual void FillRect(CanvasRect rect, Color color) = 0;
+
+  // Draws `sourceRect` of `source` onto `targetRect`, source over, with the
+  // source's per-pixel premultiplied alpha; stretched (nearest neighbour)
+  // when the sizes differ. A source rectangle reaching outside `source`
+  // draws nothing.
+  virtual void BlendImage(const PixelBuffer& source, CanvasRect sourceRect,
+                          CanvasRect targetRect) = 0;
+
+  virtual void SetPen(CanvasPen pen) = 0;
+  virtual CanvasPen Pen() const = 0;
+
+  // The current position for LineTo.
+  virtual void MoveTo(CanvasPoint point) = 0;
+  // A line from the current position up to, not including, `to`, which
+  // becomes the current position.
+  virtual void LineTo(CanvasPoint to) = 0;
+
+  // Connected segments through `points` with the current pen; leaves the
+  // current position alone.
+  virtual void Polyline(std::span<const CanvasPoint> points) = 0;
+};
+
+// Makes a canvas that draws straight into `target` (which must outlive it).
+using CanvasFactory = std::function<std::unique_ptr<Canvas>(PixelBuffer& target)>;
+
+}  // namespace kelvor

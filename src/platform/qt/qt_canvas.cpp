@@ -1,0 +1,220 @@
+#include "platform/qt/qt_canvas.h"
+
+#include <QPen>
+#include <algorithm>
+#include <cstring>
+
+namespace kelvor {
+
+namespace {
+
+uint32_t LoadPixel(const uint8_t* p) {
+  uint32_t value;
+  std::memcpy(&value, p, 4);
+  return value;
+}
+
+void StorePixel(uint8_t* p, uint32_t value) {
+  std::memcpy(p, &value, 4);
+}
+
+// Each colour byte of x times a / 255, rounded the way QPainter's raster
+// blend rounds, so direct blends match its pixels exactly.
+uint32_t ByteMul(uint32_t x, uint32_t a) {
+  uint32_t t = (x & 0xff00ffu) * a;
+  t = (t + ((t >> 8) & 0xff00ffu) + 0x800080u) >> 8;
+  t &= 0xff00ffu;
+  x = ((x >> 8) & 0xff00ffu) * a;
+  x = x + ((x >> 8) & 0xff00ffu) + 0x800080u;
+  x &= 0xff00ff00u;
+  return x | t;
+}
+
+uint32_t OpaquePixel(Color color) {
+  return 0xff000000u | (static_cast<uint32_t>(ColorRed(color)) << 16) |
+         (static_cast<uint32_t>(ColorGreen(color)) << 8) | ColorBlue(color);
+}
+
+QColor ToQColor(Color color) {
+  return QColor(ColorRed(color), ColorGreen(color), ColorBlue(color));
+}
+
+QRect ToQRect(CanvasRect rect) {
+  return QRect(rect.left, rect.top, rect.width, rect.height);
+}
+
+bool InsideBuffer(const PixelBuffer& buffer, CanvasRect rect) {
+  return !rect.Empty() && rect.left >= 0 && rect.top >= 0 &&
+         static_cast<int64_t>(rect.left) + rect.width <= buffer.width &&
+         static_cast<int64_t>(rect.top) + rect.height <= buffer.height;
+}
+
+}  // namespace
+
+QImage WrapPixelBuffer(PixelBuffer& buffer) {
+  if (buffer.Empty()) return QImage();
+  return QImage(buffer.pixels.data(), buffer.width, buffer.height, buffer.stride,
+                QImage::Format_ARGB32_Premultiplied);
+}
+
+QImage WrapPixelBufferReadOnly(const PixelBuffer& buffer) {
+  if (buffer.Empty()) return QImage();
+  return QImage(buffer.pixels.data(), buffer.width, buffer.height, buffer.stride,
+                QImage::Format_ARGB32_Premultiplied);
+}
+
+QtCanvas::QtCanvas(PixelBuffer& target) : target_(target), image_(WrapPixelBuffer(target)) {
+  clipRight_ = target_.width;
+  clipBottom_ = target_.height;
+  if (image_.isNull()) return;
+  painter_ = std::make_unique<QPainter>(&image_);
+  painter_->setRenderHint(QPainter::Antialiasing, false);
+  painter_->setRenderHint(QPainter::SmoothPixmapTransform, false);
+  painter_->setCompositionMode(QPainter::CompositionMode_SourceOver);
+}
+
+QtCanvas::~QtCanvas() {
+  if (painter_) painter_->end();
+}
+
+void QtCanvas::SetClip(CanvasRect clip) {
+  const int64_t right = static_cast<int64_t>(clip.left) + std::max(clip.width, 0);
+  const int64_t bottom = static_cast<int64_t>(clip.top) + std::max(clip.height, 0);
+  clipLeft_ = std::clamp<int32_t>(clip.left, 0, target_.width);
+  clipTop_ = std::clamp<int32_t>(clip.top, 0, target_.height);
+  clipRight_ = static_cast<int32_t>(std::clamp<int64_t>(right, clipLeft_, target_.width));
+  clipBottom_ = static_cast<int32_t>(std::clamp<int64_t>(bottom, clipTop_, target_.height));
+  if (painter_) {
+    painter_->setClipRect(
+        QRect(clipLeft_, clipTop_, clipRight_ - clipLeft_, clipBottom_ - clipTop_));
+  }
+}
+
+void QtCanvas::FillRect(CanvasRect rect, Color color) {
+  if (!painter_ || rect.Empty()) return;
+  painter_->fillRect(ToQRect(rect), ToQColor(color));
+}
+
+void QtCanvas::FillBox(int64_t left, int64_t top, int64_t right, int64_t bottom, uint32_t pixel) {
+  left = std::max<int64_t>(left, clipLeft_);
+  top = std::max<int64_t>(top, clipTop_);
+  right = std::min<int64_t>(right, clipRight_);
+  bottom = std::min<int64_t>(bottom, clipBottom_);
+  if (left >= right || top >= bottom) return;
+  const auto x0 = static_cast<int32_t>(left);
+  const auto count = static_cast<int32_t>(right - left);
+  for (auto y = static_cast<int32_t>(top); y < bottom; ++y) {
+    uint8_t* p = target_.At(x0, y);
+    for (int32_t i = 0; i < count; ++i, p += 4) StorePixel(p, pixel);
+  }
+}
+
+void QtCanvas::BlendImage(const PixelBuffer& source, CanvasRect sourceRect, CanvasRect targetRect) {
+  if (!painter_ || targetRect.Empty() || !InsideBuffer(source, sourceRect)) return;
+  if (direct_ && sourceRect.width == targetRect.width && sourceRect.height == targetRect.height) {
+    BlendSameSize(source, sourceRect, targetRect);
+    return;
+  }
+  const QImage image = WrapPixelBufferReadOnly(source);
+  painter_->drawImage(ToQRect(targetRect), image, ToQRect(sourceRect));
+}
+
+void QtCanvas::BlendSameSize(const PixelBuffer& source, CanvasRect sourceRect,
+                             CanvasRect targetRect) {
+  const int64_t left = std::max<int64_t>(targetRect.left, clipLeft_);
+  const int64_t top = std::max<int64_t>(targetRect.top, clipTop_);
+  const int64_t right = std::min<int64_t>(int64_t{targetRect.left} + targetRect.width, clipRight_);
+  const int64_t bottom =
+      std::min<int64_t>(int64_t{targetRect.top} + targetRect.height, clipBottom_);
+  if (left >= right || top >= bottom) return;
+  const auto sx = static_cast<int32_t>(sourceRect.left + (left - targetRect.left));
+  const auto sy = static_cast<int32_t>(sourceRect.top + (top - targetRect.top));
+  const auto count = static_cast<int32_t>(right - left);
+  const auto rows = static_cast<int32_t>(bottom - top);
+  for (int32_t row = 0; row < rows; ++row) {
+    const uint8_t* s = source.At(sx, sy + row);
+    uint8_t* d = target_.At(static_cast<int32_t>(left), static_cast<int32_t>(top) + row);
+    for (int32_t i = 0; i < count; ++i, s += 4, d += 4) {
+      const uint32_t sp = LoadPixel(s);
+      if (sp >= 0xff000000u) {
+        StorePixel(d, sp);
+      } else if (sp != 0) {
+        StorePixel(d, sp + ByteMul(LoadPixel(d), 255u - (sp >> 24)));
+      }
+    }
+  }
+}
+
+void QtCanvas::SetPen(CanvasPen pen) {
+  pen_ = pen;
+}
+
+uint32_t QtCanvas::PenPixel() const {
+  return OpaquePixel(pen_.color);
+}
+
+void QtCanvas::ApplyPainterPen(Qt::PenCapStyle cap) {
+  QPen pen(ToQColor(pen_.color), std::max(pen_.width, 1), Qt::SolidLine, cap, Qt::MiterJoin);
+  painter_->setPen(pen);
+}
+
+void QtCanvas::LineTo(CanvasPoint to) {
+  const CanvasPoint from = position_;
+  position_ = to;
+  if (!painter_) return;
+  const int64_t w = std::max(pen_.width, 1);
+  const int64_t before = w / 2;  // pixels on the low side of the centre line
+  const int64_t after = w - before;
+  if (direct_ && from.y == to.y && from.x <= to.x) {
+    FillBox(from.x, from.y - before, to.x, int64_t{from.y} + after, PenPixel());
+    return;
+  }
+  if (direct_ && from.x == to.x && from.y <= to.y) {
+    FillBox(from.x - before, from.y, int64_t{from.x} + after, to.y, PenPixel());
+    return;
+  }
+  if (from == to) return;  // nothing to paint without its end point
+  ApplyPainterPen(Qt::FlatCap);
+  painter_->drawLine(QPoint(from.x, from.y), QPoint(to.x, to.y));
+}
+
+// A closed five-point axis-aligned rectangle with sides of at least one
+// pixel, painted as the four bars QPainter's square caps and mitre joins make.
+bool QtCanvas::FrameRectangle(std::span<const CanvasPoint> p) {
+  if (p.size() != 5 || p[0] != p[4]) return false;
+  const bool horizontalFirst =
+      p[0].y == p[1].y && p[1].x == p[2].x && p[2].y == p[3].y && p[3].x == p[0].x;
+  const bool verticalFirst =
+      p[0].x == p[1].x && p[1].y == p[2].y && p[2].x == p[3].x && p[3].y == p[0].y;
+  if (!horizontalFirst && !verticalFirst) return false;
+  const int64_t x0 = std::min(p[0].x, p[2].x);
+  const int64_t x1 = std::max(p[0].x, p[2].x);
+  const int64_t y0 = std::min(p[0].y, p[2].y);
+  const int64_t y1 = std::max(p[0].y, p[2].y);
+  if (x0 == x1 || y0 == y1) return false;
+  const int64_t w = std::max(pen_.width, 1);
+  const int64_t before = w / 2;
+  const int64_t after = w - before;
+  const uint32_t pixel = PenPixel();
+  FillBox(x0 - before, y0 - before, x1 + after, y0 + after, pixel);  // top
+  FillBox(x0 - before, y1 - before, x1 + after, y1 + after, pixel);  // bottom
+  FillBox(x0 - before, y0 + after, x0 + after, y1 - before, pixel);  // left
+  FillBox(x1 - before, y0 + after, x1 + after, y1 - before, pixel);  // right
+  return true;
+}
+
+void QtCanvas::Polyline(std::span<const CanvasPoint> points) {
+  if (!painter_ || points.size() < 2) return;
+  if (direct_ && FrameRectangle(points)) return;
+  ApplyPainterPen(Qt::SquareCap);
+  std::vector<QPoint> qpoints;
+  qpoints.reserve(points.size());
+  for (const CanvasPoint& point : points) qpoints.emplace_back(point.x, point.y);
+  painter_->drawPolyline(qpoints.data(), static_cast<int>(qpoints.size()));
+}
+
+std::unique_ptr<Canvas> MakeQtCanvas(PixelBuffer& target) {
+  return std::make_unique<QtCanvas>(target);
+}
+
+}  // namespace kelvor
