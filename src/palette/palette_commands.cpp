@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "document/chip_sheet_loader.h"
 #include "palette/chip_flags.h"
 #include "palette/palette_selection.h"
 
@@ -93,7 +94,9 @@ PaletteEffect RunPaletteCommand(Workspace& ws, int32_t command) {
       effect.repaintPalette = true;
       return effect;
     case PaletteCommandInitLayerFlags:
-      effect.action = PaletteShellAction::InitLayerFlags;
+      if (ws.sheets.currentSheet >= 0 && ws.sheets.currentSheet < ChipSheetSlots) {
+        InitLayerFlags(ws.sheets.Current());
+      }
       effect.repaintPalette = true;
       return effect;
     case PaletteCommandChipFolder:

@@ -11,7 +11,6 @@ namespace kelvor {
 enum class PaletteShellAction {
   None,
   RescanChipFolder,    // wait cursor, ScanChipFolder, rebuild the file menu
-  InitLayerFlags,      // InitLayerFlags on the current sheet, then repaint the palette
   ChipFolderDialog,    // the chip-set folder dialog
   ChooseColor,         // the colour chooser for *colorToChoose, then repaint the palette
   TransparencyDialog,  // the transparency dialog for the current sheet

@@ -268,12 +268,22 @@ TEST_F(PaletteFixture, ZoomColourAndShellCommands) {
   }
   const std::vector<std::pair<int32_t, PaletteShellAction>> actions = {
       {40035, PaletteShellAction::RescanChipFolder},
-      {40302, PaletteShellAction::InitLayerFlags},
       {40303, PaletteShellAction::ChipFolderDialog},
       {40313, PaletteShellAction::TransparencyDialog}};
   for (const auto& [command, action] : actions) {
     EXPECT_EQ(RunPaletteCommand(ws, command).action, action) << command;
   }
+}
+
+TEST_F(PaletteFixture, InitialiseLayerFlagsCommandRecomputesFromAlpha) {
+  for (int32_t y = 0; y < sheet().bitmap.height; ++y) {
+    for (int32_t x = 0; x < sheet().bitmap.width; ++x) sheet().bitmap.At(x, y)[3] = 255;
+  }
+  sheet().bitmap.At(32 + 31, 31)[3] = 254;  // inside chip (1, 0)
+  sheet().Flag(4, 4) = ChipFlagLayer | ChipFlagCollision;
+  EXPECT_TRUE(RunPaletteCommand(ws, PaletteCommandInitLayerFlags).repaintPalette);
+  EXPECT_EQ(Marked(ChipFlagLayer), (std::vector<CellPoint>{{1, 0}}));
+  EXPECT_EQ(sheet().Flag(4, 4), ChipFlagCollision);
 }
 
 TEST(ApplyChipFlagsTest, RefreshesAttributesFromExactlyNamedSheetsThenTheCells) {
