@@ -1,0 +1,401 @@
+#include "files/text_document.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "files/binary_document.h"
+#include "files/document_fixture.h"
+#include "support/fakes.h"
+#include "support/temp_dir.h"
+
+namespace kelvor {
+namespace {
+
+using test::DocumentSnapshot;
+using test::SmallDocument;
+
+std::string Join(const std::vector<std::string>& lines, std::string_view end = "\r\n") {
+  std::string text;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (i > 0) text += end;
+    text += lines[i];
+  }
+  return text;
+}
+
+const std::vector<std::string> SmallDocumentLines = {"<version>",
+                                                     "1.41",
+                                                     "</version>",
+                                                     "<bmp2_count>",
+                                                     "2",
+                                                     "</bmp2_count>",
+                                                     "<bmp2>",
+                                                     "<bmp2_name>",
+                                                     "tiles.png",
+                                                     "</bmp2_name>",
+                                                     "<bmp2_transparent>",
+                                                     "1 ff00ff",
+                                                     "</bmp2_transparent>",
+                                                     "<bmp2_chip_count>",
+                                                     "2 1",
+                                                     "</bmp2_chip_count>",
+                                                     "<bmp2_flag>",
+                                                     "4 0 0 0",
+                                                     "0 0 0 0",
+                                                     "</bmp2_flag>",
+                                                     "</bmp2>",
+                                                     "<bmp2>",
+                                                     "<bmp2_name>",
+                                                     "Big Sheet.png",
+                                                     "</bmp2_name>",
+                                                     "<bmp2_transparent>",
+                                                     "0 0",
+                                                     "</bmp2_transparent>",
+                                                     "<bmp2_chip_count>",
+                                                     "1 1",
+                                                     "</bmp2_chip_count>",
+                                                     "<bmp2_flag>",
+                                                     "0 0",
+                                                     "0 10",
+                                                     "</bmp2_flag>",
+                                                     "</bmp2>",
+                                                     "<bmp1_name_count>",
+                                                     "2",
+                                                     "</bmp1_name_count>",
+                                                     "<bmp1_name>",
+                                                     "tiles.png",
+                                                     "Big Sheet.png",
+                                                     "</bmp1_name>",
+                                                     "<chip1>",
+                                                     "<chip1_data_count>",
+                                                     "3",
+                                                     "</chip1_data_count>",
+                                                     "<chip1_data>",
+                                                     "1 0 0 0 0",
+                                                     "1 0 1 0 1",
+                                                     "1 1 0 0 0",
+                                                     "</chip1_data>",
+                                                     "</chip1>",
+                                                     "<chip1>",
+                                                     "<chip1_data_count>",
+                                                     "2",
+                                                     "</chip1_data_count>",
+                                                     "<chip1_data>",
+                                                     "1 0 0 0 0",
+                                                     "1 0 0 0 16",
+                                                     "</chip1_data>",
+                                                     "</chip1>",
+                                                     "<mapdata_bin_chip_count>",
+                                                     "3 2",
+                                                     "</mapdata_bin_chip_count>",
+                                                     "<mapdata_bin_data>",
+                                                     "1",
+                                                     "65794",
+                                                     "0",
+                                                     "4096",
+                                                     "-2147483647",
+                                                     "2",
+                                                     "</mapdata_bin_data>"};
+
+// The smallest text the reader accepts, around the given middle lines.
+std::string Minimal(const std::vector<std::string>& middle = {},
+                    const std::vector<std::string>& map = {"1 1", "7"}) {
+  std::vector<std::string> lines = {"<version>", "1.41", "</version>"};
+  lines.insert(lines.end(), middle.begin(), middle.end());
+  lines.insert(lines.end(), {"<mapdata_bin_chip_count>", map[0], "</mapdata_bin_chip_count>",
+                             "<mapdata_bin_data>"});
+  lines.insert(lines.end(), map.begin() + 1, map.end());
+  lines.push_back("</mapdata_bin_data>");
+  return Join(lines);
+}
+
+std::string Serialize(const MapDocument& document, const ChipSheetTable& sheets) {
+  VectorByteSink sink;
+  SerializeTextDocument(sink, document, sheets);
+  return std::string(sink.bytes.begin(), sink.bytes.end());
+}
+
+TEST(TextDocumentWriter, WritesEveryLineWithCrLfBetweenLines) {
+  SmallDocument small;
+  EXPECT_EQ(Serialize(small.document, small.sheets), Join(SmallDocumentLines));
+}
+
+TEST(TextDocumentWriter, ASheetBelowOneChipRowHasNoFlagLines) {
+  MapDocument document;
+  document.grid.Allocate(0, 0);
+  ChipSheetTable sheets;
+  test::LoadSheet(sheets, "strip.png", 3, 0);
+  const std::string text = Serialize(document, sheets);
+  EXPECT_NE(text.find("<bmp2_flag>\r\n</bmp2_flag>"), std::string::npos);
+  EXPECT_NE(text.find("<mapdata_bin_data>\r\n</mapdata_bin_data>"), std::string::npos);
+}
+
+class TextReaderTest : public ::testing::Test {
+ protected:
+  bool Read(std::string_view text, const std::string& name = "doc.kv") {
+    const std::string path = dir.File(name);
+    test::WriteFileText(path, text);
+    return ReadTextDocument(path, document, sheets, selection, messages);
+  }
+  DocumentSnapshot Snapshot() const { return DocumentSnapshot::Of(document, sheets, selection); }
+
+  test::TempDir dir;
+  MapDocument document;
+  ChipSheetTable sheets;
+  SelectionState selection;
+  test::RecordingMessages messages;
+};
+
+TEST_F(TextReaderTest, ReadsWhatTheWriterWroteWithEitherLineEnd) {
+  SmallDocument small;
+  for (std::string_view end : {"\r\n", "\n"}) {
+    document = MapDocument{};
+    sheets = ChipSheetTable{};
+    test::LoadSheet(sheets, "TILES.PNG", 2, 1);
+    test::LoadSheet(sheets, "Big Sheet.png", 1, 1);
+    ASSERT_TRUE(Read(Join(SmallDocumentLines, end))) << end.size();
+    EXPECT_EQ(document.grid.width, 3);
+    EXPECT_EQ(document.grid.cells, small.document.grid.cells);
+    EXPECT_EQ(document.tables[0].entries, small.document.tables[0].entries);
+    EXPECT_EQ(document.tables[1].entries, small.document.tables[1].entries);
+    EXPECT_EQ(document.tables[0].count, 3);
+    EXPECT_EQ(document.tables[1].count, 2);
+    EXPECT_EQ(document.fileList.names, small.document.fileList.names);
+    EXPECT_EQ(sheets.sheets[0].transparent, 1);
+    EXPECT_EQ(sheets.sheets[0].transparentColor, 0xff00ffu);
+    EXPECT_EQ(*sheets.sheets[0].chipFlags, (std::vector<uint8_t>{4, 0, 0, 0, 0, 0, 0, 0}));
+    // The name with a space is read whole, so its sheet gets its flags back.
+    EXPECT_EQ(*sheets.sheets[1].chipFlags, (std::vector<uint8_t>{0, 0, 0, 10}));
+    EXPECT_EQ(selection.selectionFlags.size(), 6u);
+  }
+  EXPECT_TRUE(document.documentPath.empty());
+}
+
+TEST_F(TextReaderTest, TheSheetBlockExampleReachesAnImageNamedInOtherCase) {
+  test::LoadSheet(sheets, "TILES.PNG", 2, 1);
+  ASSERT_TRUE(Read(
+      Minimal({"<bmp2>", "<bmp2_name>", "tiles.png", "</bmp2_name>", "<bmp2_transparent>",
+               "1 ff00ff", "</bmp2_transparent>", "<bmp2_chip_count>", "2 1", "</bmp2_chip_count>",
+               "<bmp2_flag>", "4 0 0 0", "0 0 0 0", "</bmp2_flag>", "</bmp2>"})));
+  EXPECT_EQ(sheets.sheets[0].transparent, 1);
+  EXPECT_EQ(sheets.sheets[0].transparentColor, 0xff00ffu);
+  EXPECT_EQ((*sheets.sheets[0].chipFlags)[0], ChipFlagCollision);
+}
+
+TEST_F(TextReaderTest, ReadsFlagRowsOfAnyLength) {
+  // 130 chips across: each flag row is 260 values, well over 1023 characters.
+  MapDocument saved;
+  saved.grid.Allocate(1, 1);
+  ChipSheetTable savedSheets;
+  test::LoadSheet(savedSheets, "wide.png", 130, 2);
+  std::vector<uint8_t>& flags = *savedSheets.sheets[0].chipFlags;
+  for (size_t i = 0; i < flags.size(); ++i) flags[i] = static_cast<uint8_t>(100 + i % 150);
+  const std::string text = Serialize(saved, savedSheets);
+
+  test::LoadSheet(sheets, "wide.png", 130, 2);
+  ASSERT_TRUE(Read(text));
+  EXPECT_EQ(*sheets.sheets[0].chipFlags, flags);
+}
+
+TEST_F(TextReaderTest, VersionsFromOnePointZeroUpAreRead) {
+  struct Case {
+    const char* line;
+    bool accepted;
+  };
+  for (const Case& c : {Case{"1.0", true}, Case{"2.0", true}, Case{"1.41 beta", true},
+                        Case{"0.9", false}, Case{"1", false}}) {
+    messages.shown.clear();
+    std::string text = Minimal();
+    text.replace(text.find("1.41"), 4, c.line);
+    EXPECT_EQ(Read(text), c.accepted) << c.line;
+    EXPECT_EQ(messages.shown.size(), c.accepted ? 0u : 1u) << c.line;
+    if (!c.accepted && !messages.shown.empty()) {
+      EXPECT_EQ(messages.shown[0].text, "ファイル バージョンが違います");
+      EXPECT_EQ(messages.shown[0].icon, MessageIcon::None);
+    }
+  }
+}
+
+TEST_F(TextReaderTest, OpensDocumentsThisProgramWritesWithoutSheetsNamesOrChipRows) {
+  MapDocument saved;
+  saved.grid.Allocate(2, 1);
+  ChipSheetTable none;
+  ASSERT_TRUE(Read(Serialize(saved, none)));
+  EXPECT_EQ(document.grid.width, 2);
+
+  ChipSheetTable strip;
+  test::LoadSheet(strip, "strip.png", 4, 0);
+  ASSERT_TRUE(Read(Serialize(saved, strip)));
+}
+
+TEST_F(TextReaderTest, KeepsThePartsAFileLacksAndFillsMissingCellsWithZero) {
+  document.fileList.names[0] = "kept.png";
+  document.tables[0].count = 5;
+  ASSERT_TRUE(Read(Minimal({}, {"3 1", "-1"}) + "\r\nnotes after the map\r\n<bmp2_count>"));
+  EXPECT_EQ(document.fileList.names[0], "kept.png");
+  EXPECT_EQ(document.tables[0].count, 5);
+  EXPECT_EQ(document.grid.cells, (std::vector<MapCell>{0xFFFFFFFF, 0, 0}));
+  EXPECT_EQ(selection.selectionFlags.size(), 3u);
+}
+
+TEST_F(TextReaderTest, ABinaryDocumentIsNotText) {
+  SmallDocument small;
+  VectorByteSink binary;
+  SerializeBinaryDocument(binary, small.document, small.sheets);
+  document.fileList.names[0] = "kept.png";
+  const DocumentSnapshot before = Snapshot();
+  EXPECT_FALSE(Read(std::string(binary.bytes.begin(), binary.bytes.end())));
+  EXPECT_TRUE(Snapshot() == before);
+  EXPECT_EQ(ParseTextDocument(binary.bytes).status, ParseStatus::NotThisForm);
+}
+
+TEST_F(TextReaderTest, RefusesDamagedFilesAndLeavesTheDocumentAlone) {
+  SmallDocument current;
+  document.grid = current.document.grid;
+  document.tables = current.document.tables;
+  document.fileList = current.document.fileList;
+  document.documentPath = "/maps/current.kv";
+  test::LoadSheet(sheets, "tiles.png", 2, 1);
+  ResetSelection(selection, 3, 2);
+  const DocumentSnapshot before = Snapshot();
+
+  const std::vector<std::string> sheetHead = {
+      "<bmp2>", "<bmp2_name>",        "tiles.png",  "</bmp2_name>", "<bmp2_chip_count>",
+      "2 1",    "</bmp2_chip_count>", "<bmp2_flag>"};
+  const auto withSheet = [&](std::vector<std::string> rows) {
+    std::vector<std::string> lines = sheetHead;
+    lines.insert(lines.end(), rows.begin(), rows.end());
+    lines.insert(lines.end(), {"</bmp2_flag>", "</bmp2>"});
+    return Minimal(lines);
+  };
+  std::vector<std::string> manyNames = {"<bmp1_name>"};
+  for (int i = 0; i < 257; ++i) manyNames.push_back("n" + std::to_string(i));
+  manyNames.push_back("</bmp1_name>");
+  std::vector<std::string> manyEntries = {"<chip1>", "<chip1_data>"};
+  for (int i = 0; i < 257; ++i) manyEntries.push_back("0 0 0 0 0");
+  manyEntries.push_back("</chip1_data>");
+
+  struct Case {
+    const char* what;
+    std::string text;
+  };
+  const std::vector<Case> cases = {
+      {"no version", Join({"<mapdata_bin_chip_count>", "1 1", "</mapdata_bin_chip_count>",
+                           "<mapdata_bin_data>", "1", "</mapdata_bin_data>"})},
+      {"no map", Join({"<version>", "1.41", "</version>"})},
+      {"map not closed", Join({"<version>", "1.41", "</version>", "<mapdata_bin_chip_count>", "1 1",
+                               "</mapdata_bin_chip_count>", "<mapdata_bin_data>", "1"})},
+      {"indented tag",
+       Join({"<version>", "1.41", "</version>", "<mapdata_bin_chip_count>", "1 1",
+             "</mapdata_bin_chip_count>", "<mapdata_bin_data>", "1", "  </mapdata_bin_data>"})},
+      {"tag followed by blanks",
+       Join({"<version> ", "1.41", "</version>", "<mapdata_bin_chip_count>", "1 1",
+             "</mapdata_bin_chip_count>", "<mapdata_bin_data>", "1", "</mapdata_bin_data> "})},
+      {"map wider than 16384", Minimal({}, {"16385 1", "1"})},
+      {"negative map height", Minimal({}, {"4 -1", "1"})},
+      {"cells before the size",
+       Join({"<version>", "1.41", "</version>", "<mapdata_bin_data>", "1", "</mapdata_bin_data>"})},
+      {"bad cell", Minimal({}, {"2 1", "1", "x"})},
+      {"257 file names", Minimal(manyNames)},
+      {"file name of 260 bytes", Minimal({"<bmp1_name>", std::string(260, 'f'), "</bmp1_name>"})},
+      {"257 entries", Minimal(manyEntries)},
+      {"table count 257", Minimal({"<chip1_data_count>", "257", "</chip1_data_count>"})},
+      {"negative table count", Minimal({"<chip1_data_count>", "-1", "</chip1_data_count>"})},
+      {"third table", Minimal({"</chip1>", "</chip1>", "<chip1_data>", "1 0 0 0 0"})},
+      {"file index 256", Minimal({"<chip1_data>", "1 256 0 0 0", "</chip1_data>"})},
+      {"sheet name of 260 bytes",
+       Minimal({"<bmp2>", "<bmp2_name>", std::string(260, 's'), "</bmp2_name>"})},
+      {"negative chip count", Minimal({"<bmp2_chip_count>", "-2 1", "</bmp2_chip_count>"})},
+      {"more flag rows than the sheet has", withSheet({"1 2 3 4", "0 0 0 0", "5 5 5 5"})},
+      {"short flag row", withSheet({"1 2 3"})},
+      {"tab in a flag row", withSheet({"1\t2 3 4 5"})},
+      {"bad transparency", Minimal({"<bmp2_transparent>", "on", "</bmp2_transparent>"})},
+  };
+  for (const Case& c : cases) {
+    EXPECT_FALSE(Read(c.text)) << c.what;
+    EXPECT_TRUE(Snapshot() == before) << c.what;
+  }
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(TextReaderTest, RefusesEveryTruncationOfAGoodFile) {
+  test::LoadSheet(sheets, "tiles.png", 2, 1);
+  document.grid.Allocate(1, 1);
+  const DocumentSnapshot before = Snapshot();
+  const std::string whole = Join(SmallDocumentLines);
+  for (size_t size = 0; size < whole.size(); ++size) {
+    ASSERT_FALSE(Read(whole.substr(0, size))) << size;
+    ASSERT_TRUE(Snapshot() == before) << size;
+  }
+  EXPECT_TRUE(Read(whole));
+}
+
+TEST_F(TextReaderTest, NeedsTheKvExtension) {
+  EXPECT_FALSE(Read(Minimal(), "doc.txt"));
+  EXPECT_TRUE(Read(Minimal(), "doc.Kv"));
+}
+
+class TextWriterTest : public ::testing::Test {
+ protected:
+  test::TempDir dir;
+  SmallDocument small;
+  test::RecordingMessages messages;
+};
+
+TEST_F(TextWriterTest, SavesWithAnyExtensionAndRecordsThePath) {
+  const std::string path = dir.File("level1.txt");
+  ASSERT_TRUE(WriteTextDocument(path, small.document, small.sheets, messages));
+  const std::vector<uint8_t> bytes = test::ReadFileBytes(path);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), Join(SmallDocumentLines));
+  EXPECT_EQ(small.document.documentPath, path);
+  EXPECT_EQ(messages.waitDepth, 0);
+  EXPECT_EQ(messages.waitCount, 1);
+}
+
+TEST_F(TextWriterTest, AFailedSaveKeepsTheOldFileAndPath) {
+  const std::string path = dir.File("old.kv");
+  test::WriteFileText(path, "previous content");
+  small.document.documentPath = "/maps/old.kv";
+  // A folder in the way of the file: it cannot be created.
+  const std::string blocked = dir.File("blocked.kv");
+  std::filesystem::create_directory(blocked);
+  EXPECT_FALSE(WriteTextDocument(blocked, small.document, small.sheets, messages));
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text, "ファイルを作成できません");
+  EXPECT_EQ(messages.shown[0].icon, MessageIcon::Error);
+  EXPECT_EQ(small.document.documentPath, "/maps/old.kv");
+  const std::vector<uint8_t> old = test::ReadFileBytes(path);
+  EXPECT_EQ(std::string(old.begin(), old.end()), "previous content");
+}
+
+TEST(TextAndBinaryForms, ConvertBackAndForthWithoutLoss) {
+  SmallDocument small;
+  VectorByteSink firstBinary;
+  SerializeBinaryDocument(firstBinary, small.document, small.sheets);
+
+  const ParseResult fromBinary = ParseBinaryDocument(firstBinary.bytes);
+  ASSERT_EQ(fromBinary.status, ParseStatus::Ok);
+  MapDocument middle;
+  ChipSheetTable middleSheets = small.sheets;
+  SelectionState selection;
+  StagedDocument staged = fromBinary.document;
+  CommitStagedDocument(std::move(staged), middle, middleSheets, selection);
+  const std::string text = Serialize(middle, middleSheets);
+
+  const ParseResult fromText =
+      ParseTextDocument(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+  ASSERT_EQ(fromText.status, ParseStatus::Ok) << fromText.reason;
+  MapDocument last;
+  ChipSheetTable lastSheets = small.sheets;
+  staged = fromText.document;
+  CommitStagedDocument(std::move(staged), last, lastSheets, selection);
+  VectorByteSink secondBinary;
+  SerializeBinaryDocument(secondBinary, last, lastSheets);
+  EXPECT_EQ(secondBinary.bytes, firstBinary.bytes);
+}
+
+}  // namespace
+}  // namespace kelvor
