@@ -1,0 +1,59 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "document/chip_sheet.h"
+#include "document/map_document.h"
+#include "document/sheet_menu.h"
+
+namespace kelvor {
+
+struct Workspace;
+class ImageDecoder;
+class Messages;
+
+// One flag per ChipFileList index: a used chip names this file but no loaded
+// sheet of that name has an image.
+using MissingImageList = std::array<bool, ChipFileSlots>;
+
+// Both tables get a fresh 512 x 512 atlas, all transparent black.
+void CreateChipAtlases(MapDocument& document);
+
+// Redraws every atlas square (slots 1..255) from the loaded sheets, looking
+// sheets up by name ignoring ASCII case. A chip whose square does not lie
+// wholly inside its image stays empty and is not counted as missing.
+void RebuildChipAtlases(MapDocument& document, const ChipSheetTable& sheets,
+                        MissingImageList& missing);
+
+// One line per missing name in index order: folder, separator, name, line feed.
+std::string MissingImageText(const MissingImageList& missing, const ChipFileList& fileList,
+                             const std::string& chipFolderPath);
+
+// What the shell must refresh after an open.
+struct OpenRefresh {
+  bool title = false;          // the caption's usage counts
+  bool scrollExtents = false;  // both views' scroll ranges
+  bool palette = false;        // the palette shows re-keyed sheets
+};
+
+// Reads a document (text form first, then binary), then re-keys the sheets,
+// rebuilds the atlases, reports missing images, records the path, clears the
+// current sheet's placement marks and resets the undo history. A file
+// neither reader takes gives "ファイルを読み込めません" and changes nothing.
+bool OpenDocument(Workspace& workspace, const std::string& path, Messages& messages,
+                  OpenRefresh& refresh);
+
+struct StartupResult {
+  SheetMenu sheetMenu;
+  bool chipFolderExists = false;  // else the shell reports it
+};
+
+// The start-up order of the document side: reset everything, set the
+// folders, scan the chip sheets, make the atlases, reserve slot 0 of both
+// tables and propose a 20 x 15 map without making one.
+StartupResult InitializeWorkspace(Workspace& workspace, const std::string& exeFolder,
+                                  ImageDecoder& decoder);
+
+}  // namespace kelvor

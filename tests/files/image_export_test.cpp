@@ -1,0 +1,130 @@
+#include "files/image_export.h"
+
+#include <gtest/gtest.h>
+
+#include "files/chip_blend.h"
+#include "support/fake_image_encoder.h"
+#include "support/fakes.h"
+
+namespace kelvor {
+namespace {
+
+using Pixel = std::vector<uint8_t>;
+
+Pixel At(const PixelBuffer& image, int32_t x, int32_t y) {
+  const uint8_t* p = image.At(x, y);
+  return Pixel(p, p + 4);
+}
+
+// Fills the atlas square of `slot` with one premultiplied pixel value.
+void PaintSlot(PixelBuffer& atlas, int32_t slot, Pixel value) {
+  for (int32_t y = 0; y < 32; ++y) {
+    for (int32_t x = 0; x < 32; ++x) {
+      std::copy(value.begin(), value.end(), atlas.At(32 * (slot % 16) + x, 32 * (slot / 16) + y));
+    }
+  }
+}
+
+class ImageExportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (ChipTable& table : doc.tables) table.atlas = PixelBuffer::Make(512, 512);
+  }
+  MapDocument doc;
+  test::FakeImageEncoder encoder;
+  test::RecordingMessages messages;
+};
+
+TEST_F(ImageExportTest, AtlasComesOutUprightWithBytesAsStored) {
+  PaintSlot(doc.tables[0].atlas, 1, {1, 2, 3, 255});
+  PaintSlot(doc.tables[0].atlas, 17, {40, 0, 0, 128});
+  PaintSlot(doc.tables[1].atlas, 15, {9, 9, 9, 255});
+  ASSERT_TRUE(ExportAtlasImage("bg.png", doc, 0, encoder, messages));
+  ASSERT_TRUE(ExportAtlasImage("layer.bmp", doc, 1, encoder, messages));
+  ASSERT_EQ(encoder.written.size(), 2u);
+
+  const PixelBuffer& bg = encoder.written[0].pixels;
+  EXPECT_EQ(encoder.written[0].alpha, PixelAlpha::Straight);
+  ASSERT_EQ(bg.width, 512);
+  ASSERT_EQ(bg.height, 512);
+  EXPECT_EQ(At(bg, 32, 0), (Pixel{1, 2, 3, 255}));
+  EXPECT_EQ(At(bg, 63, 31), (Pixel{1, 2, 3, 255}));
+  EXPECT_EQ(At(bg, 32, 32), (Pixel{40, 0, 0, 128}));
+  EXPECT_EQ(At(bg, 64, 0), (Pixel{0, 0, 0, 0}));
+  EXPECT_EQ(At(bg, 31, 31), (Pixel{0, 0, 0, 0}));
+  EXPECT_EQ(bg.pixels, doc.tables[0].atlas.pixels);
+  // Entry 15 sits top right.
+  EXPECT_EQ(At(encoder.written[1].pixels, 480, 0), (Pixel{9, 9, 9, 255}));
+}
+
+TEST_F(ImageExportTest, RefusesWithoutExtensionAtlasOrValidTable) {
+  EXPECT_FALSE(ExportAtlasImage("noextension", doc, 0, encoder, messages));
+  EXPECT_FALSE(ExportAtlasImage("a.png", doc, 2, encoder, messages));
+  EXPECT_FALSE(ExportMapImage("noextension", doc, true, encoder, messages));
+  doc.tables[1].atlas = PixelBuffer{};
+  EXPECT_FALSE(ExportAtlasImage("a.png", doc, 1, encoder, messages));
+  EXPECT_FALSE(ExportMapImage("a.png", doc, true, encoder, messages));  // no map yet
+  EXPECT_TRUE(encoder.written.empty());
+  encoder.result = false;  // the encoder's failure is the export's
+  EXPECT_FALSE(ExportAtlasImage("a.png", doc, 0, encoder, messages));
+}
+
+TEST_F(ImageExportTest, MapExportComposesBothLevelsAtFullSize) {
+  PaintSlot(doc.tables[0].atlas, 3, {0, 0, 200, 255});  // opaque red
+  PaintSlot(doc.tables[0].atlas, 4, {0, 100, 0, 255});  // opaque green
+  PaintSlot(doc.tables[1].atlas, 2, {100, 0, 0, 128});  // half-transparent blue
+  PaintSlot(doc.tables[1].atlas, 5, {0, 0, 0, 0});
+  ASSERT_TRUE(doc.grid.Allocate(20, 15));
+  doc.grid.At(0, 0) = 3;               // background only
+  doc.grid.At(1, 0) = 4 | (2u << 16);  // layer over background
+  doc.grid.At(19, 14) = (2u << 16);    // layer over nothing
+  doc.grid.At(2, 0) = 0x0F00 | 3;      // flags draw nothing
+
+  ASSERT_TRUE(ExportMapImage("map.png", doc, true, encoder, messages));
+  ASSERT_EQ(encoder.written.size(), 1u);
+  const PixelBuffer& map = encoder.written[0].pixels;
+  EXPECT_EQ(encoder.written[0].alpha, PixelAlpha::Premultiplied);
+  ASSERT_EQ(map.width, 640);
+  ASSERT_EQ(map.height, 480);
+  EXPECT_EQ(At(map, 0, 0), (Pixel{0, 0, 200, 255}));
+  EXPECT_EQ(At(map, 31, 31), (Pixel{0, 0, 200, 255}));
+  // 100 + 0, green 100 * 127 / 255, alpha 255.
+  EXPECT_EQ(At(map, 40, 10), (Pixel{100, 50, 0, 255}));
+  EXPECT_EQ(At(map, 620, 470), (Pixel{100, 0, 0, 128}));
+  EXPECT_EQ(At(map, 64, 0), (Pixel{0, 0, 200, 255}));
+  EXPECT_EQ(At(map, 100, 100), (Pixel{0, 0, 0, 0}));
+
+  ASSERT_TRUE(ExportMapImage("map.bmp", doc, false, encoder, messages));
+  const PixelBuffer& noLayer = encoder.written[1].pixels;
+  EXPECT_EQ(At(noLayer, 40, 10), (Pixel{0, 100, 0, 255}));
+  EXPECT_EQ(At(noLayer, 620, 470), (Pixel{0, 0, 0, 0}));
+}
+
+TEST_F(ImageExportTest, MapTooLargeForAPictureIsRefusedUnallocated) {
+  ASSERT_TRUE(doc.grid.Allocate(1024, 1024));  // 32768 x 32768 pixels
+  EXPECT_TRUE(ComposeMapImage(doc, true).Empty());
+  EXPECT_FALSE(ExportMapImage("big.png", doc, true, encoder, messages));
+  ASSERT_TRUE(doc.grid.Allocate(0, 5));
+  EXPECT_FALSE(ExportMapImage("empty.png", doc, true, encoder, messages));
+  EXPECT_TRUE(encoder.written.empty());
+}
+
+TEST(BlendChipSquare, CopiesOntoEmptyAndSkipsSquaresNotWhollyInside) {
+  PixelBuffer source = PixelBuffer::Make(40, 40);
+  for (size_t i = 0; i < source.pixels.size(); i += 4) {
+    source.pixels[i] = 30, source.pixels[i + 3] = 60;
+  }
+  PixelBuffer target = PixelBuffer::Make(64, 64);
+  BlendChipSquare(target, 32, 32, source, 8, 8);
+  EXPECT_EQ(At(target, 32, 32), (Pixel{30, 0, 0, 60}));
+  EXPECT_EQ(At(target, 31, 31), (Pixel{0, 0, 0, 0}));
+
+  const std::vector<uint8_t> before = target.pixels;
+  BlendChipSquare(target, 0, 0, source, 9, 0);   // source square sticks out
+  BlendChipSquare(target, 33, 0, source, 0, 0);  // target square sticks out
+  BlendChipSquare(target, 0, 0, source, -1, 0);
+  EXPECT_EQ(target.pixels, before);
+}
+
+}  // namespace
+}  // namespace kelvor
