@@ -8,6 +8,7 @@
 #include "files/document_fixture.h"
 #include "support/byte_builder.h"
 #include "support/fakes.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 namespace kelvor {
@@ -434,6 +435,29 @@ TEST_F(BinaryWriterTest, ReportsAFileThatCannotBeCreated) {
   EXPECT_EQ(messages.shown[0].icon, MessageIcon::Error);
   EXPECT_EQ(small.document.documentPath, "/maps/old.kv");
   EXPECT_EQ(messages.waitDepth, 0);
+}
+
+TEST_F(BinaryWriterTest, AWriteFailureKeepsTheOldFileAndPath) {
+  const std::string path = dir.File("big.kv");
+  test::WriteFileText(path, "previous");
+  small.document.grid.Allocate(256, 256);  // 256 KiB of cells
+  small.document.documentPath = "/maps/old.kv";
+  bool saved = true;
+  {
+    test::FileSizeLimit limit(64 * 1024);
+    saved = WriteBinaryDocument(path, small.document, small.sheets, messages);
+  }
+  EXPECT_FALSE(saved);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text, "ファイルを保存できません");
+  EXPECT_EQ(messages.shown[0].caption, "Kelvor");
+  EXPECT_EQ(messages.shown[0].icon, MessageIcon::Error);
+  EXPECT_EQ(small.document.documentPath, "/maps/old.kv");
+  const std::vector<uint8_t> kept = test::ReadFileBytes(path);
+  EXPECT_EQ(std::string(kept.begin(), kept.end()), "previous");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()),
+            1);
 }
 
 TEST_F(BinaryWriterTest, RefusesToSaveWithoutAMap) {
