@@ -1,0 +1,217 @@
+#include "cli/cli_commands.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <ostream>
+
+#include "cli/cli_messages.h"
+#include "cli/document_probe.h"
+#include "cli/json_writer.h"
+#include "editing/bulk_operations.h"
+#include "editing/workspace.h"
+#include "files/binary_document.h"
+#include "files/map_data_export.h"
+#include "files/open_document.h"
+#include "files/text_document.h"
+
+namespace kelvor::cli {
+
+namespace {
+
+constexpr const char* Usage =
+    "usage: kelvor-cli info DOC [--chips DIR] [--json]\n"
+    "       kelvor-cli convert DOC OUT --to binary|text|mapdata [--chips DIR] [--optimize]\n";
+
+struct Options {
+  std::vector<std::string> operands;
+  std::string chipFolder;
+  std::string to;
+  bool json = false;
+  bool optimize = false;
+};
+
+// Parses the words after the verb; false with a reason for anything unknown.
+bool ParseOptions(const std::vector<std::string>& words, Options& options, std::string& reason) {
+  for (size_t i = 0; i < words.size(); ++i) {
+    const std::string& word = words[i];
+    const auto value = [&](std::string& into) {
+      if (i + 1 >= words.size()) {
+        reason = word + " needs a value";
+        return false;
+      }
+      into = words[++i];
+      return true;
+    };
+    if (word == "--json") {
+      options.json = true;
+    } else if (word == "--optimize") {
+      options.optimize = true;
+    } else if (word == "--chips") {
+      if (!value(options.chipFolder)) return false;
+    } else if (word == "--to") {
+      if (!value(options.to)) return false;
+    } else if (word.size() > 1 && word[0] == '-') {
+      reason = "unknown option " + word;
+      return false;
+    } else {
+      options.operands.push_back(word);
+    }
+  }
+  return true;
+}
+
+int Fail(std::ostream& err, const std::string& line) {
+  err << "kelvor-cli: " << line << "\n";
+  return 1;
+}
+
+// Used chips of a table as the window title counts them: slots 1..255.
+int32_t UsedChips(const StagedTable& table) {
+  if (!table.entries) return 0;
+  int32_t used = 0;
+  for (int32_t slot = 1; slot < ChipTableSlots; ++slot) {
+    if ((*table.entries)[static_cast<size_t>(slot)].used != 0) ++used;
+  }
+  return used;
+}
+
+std::vector<std::string> StoredNames(const StagedDocument& document) {
+  std::vector<std::string> names;
+  if (!document.fileNames) return names;
+  ChipFileList list;
+  list.names = *document.fileNames;
+  const int32_t count = StoredFileNameCount(list);
+  names.assign(list.names.begin(), list.names.begin() + count);
+  return names;
+}
+
+std::string Hex(uint32_t value) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "%x", value);
+  return buffer;
+}
+
+int Info(const Options& options, std::ostream& out, std::ostream& err) {
+  if (options.operands.size() != 1) return Fail(err, "info needs exactly one document");
+  const std::string& path = options.operands[0];
+  const ProbedDocument probed = ProbeDocument(path);
+  if (!probed.ok) return Fail(err, path + ": " + probed.reason);
+
+  const StagedDocument& doc = probed.document;
+  const int32_t width = doc.grid ? doc.grid->width : 0;
+  const int32_t height = doc.grid ? doc.grid->height : 0;
+  const int32_t used[2] = {UsedChips(doc.tables[0]), UsedChips(doc.tables[1])};
+  const std::vector<std::string> names = StoredNames(doc);
+  const auto usedNames = std::count_if(names.begin(), names.end(),
+                                       [](const std::string& name) { return !name.empty(); });
+
+  if (options.json) {
+    out << "{\"form\":" << JsonString(probed.form) << ",\"version\":" << JsonString(doc.version)
+        << ",\"width\":" << width << ",\"height\":" << height << ",\"chipsUsed\":[" << used[0]
+        << "," << used[1] << "],\"fileNames\":[";
+    for (size_t i = 0; i < names.size(); ++i) out << (i ? "," : "") << JsonString(names[i]);
+    out << "],\"sheetRecords\":[";
+    for (size_t i = 0; i < doc.sheetRecords.size(); ++i) {
+      const StoredSheetRecord& record = doc.sheetRecords[i];
+      out << (i ? "," : "") << "{\"name\":" << JsonString(record.name)
+          << ",\"transparent\":" << record.transparent
+          << ",\"transparentColor\":" << record.transparentColor
+          << ",\"chipColumns\":" << record.chipColumns << ",\"chipRows\":" << record.chipRows
+          << "}";
+    }
+    out << "]}\n";
+    return 0;
+  }
+  out << "form: " << probed.form << "\n";
+  out << "version: " << doc.version << "\n";
+  out << "map: " << width << " x " << height << "\n";
+  out << "chips used: " << used[0] << "/255 background, " << used[1] << "/255 layer\n";
+  out << "file names: " << usedNames << "/256\n";
+  for (size_t i = 0; i < names.size(); ++i) out << "  " << i << " " << names[i] << "\n";
+  out << "sheet records: " << doc.sheetRecords.size() << "\n";
+  for (const StoredSheetRecord& record : doc.sheetRecords) {
+    out << "  " << record.name << ": transparent " << record.transparent << ", colour "
+        << Hex(record.transparentColor) << ", " << record.chipColumns << " x " << record.chipRows
+        << " chips\n";
+  }
+  return 0;
+}
+
+// Opens a document the way the editor does; the reason says why not.
+bool OpenForConversion(Workspace& workspace, const std::string& path, std::string& reason) {
+  CollectedMessages messages;
+  OpenRefresh refresh;
+  if (OpenDocument(workspace, path, messages, refresh)) return true;
+  const ProbedDocument probed = ProbeDocument(path);
+  reason = probed.ok ? "the document cannot be opened" : probed.reason;
+  return false;
+}
+
+int Convert(const Options& options, const std::string& exeFolder, std::ostream& err) {
+  if (options.operands.size() != 2) return Fail(err, "convert needs a document and an output");
+  const std::string& path = options.operands[0];
+  const std::string& target = options.operands[1];
+  if (options.to != "binary" && options.to != "text" && options.to != "mapdata") {
+    return Fail(err, "--to must be binary, text or mapdata");
+  }
+  if (options.to == "mapdata" && !HasExtension(target, "bin")) {
+    return Fail(err, target + ": a map data file must end in .bin");
+  }
+
+  auto workspace = std::make_unique<Workspace>();
+  workspace->folders.exeFolder = exeFolder;
+  workspace->folders.chipFolder =
+      options.chipFolder.empty() ? exeFolder + "/map_chip" : options.chipFolder;
+  std::string reason;
+  if (!OpenForConversion(*workspace, path, reason)) return Fail(err, path + ": " + reason);
+  if (options.optimize) OptimizeChipSet(workspace->document, workspace->undo);
+
+  CollectedMessages messages;
+  bool written = false;
+  if (options.to == "binary") {
+    written = WriteBinaryDocument(target, workspace->document, workspace->sheets, messages);
+  } else if (options.to == "text") {
+    written = WriteTextDocument(target, workspace->document, workspace->sheets, messages);
+  } else {
+    written = ExportMapData(target, workspace->document.grid);
+  }
+  if (!written) {
+    const bool cannotCreate =
+        !messages.shown.empty() && messages.shown[0] == texts::CannotCreateFile;
+    return Fail(err,
+                target + (cannotCreate ? ": cannot create the file" : ": cannot write the file"));
+  }
+  return 0;
+}
+
+}  // namespace
+
+int Run(const std::vector<std::string>& args, const std::string& exeFolder, std::ostream& out,
+        std::ostream& err) {
+  if (args.empty()) {
+    err << Usage;
+    return 1;
+  }
+  if (args[0] == "--help" || args[0] == "-h") {
+    out << Usage;
+    return 0;
+  }
+  Options options;
+  std::string reason;
+  if (!ParseOptions(std::vector<std::string>(args.begin() + 1, args.end()), options, reason)) {
+    return Fail(err, reason);
+  }
+  if (args[0] == "info") {
+    if (options.optimize || !options.to.empty())
+      return Fail(err, "info takes no --to or --optimize");
+    return Info(options, out, err);
+  }
+  if (args[0] == "convert") {
+    if (options.json) return Fail(err, "convert takes no --json");
+    return Convert(options, exeFolder, err);
+  }
+  return Fail(err, "unknown command " + args[0] + " (info or convert)");
+}
+
+}  // namespace kelvor::cli

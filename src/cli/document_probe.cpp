@@ -1,0 +1,46 @@
+#include "cli/document_probe.h"
+
+#include "document/map_document.h"
+#include "files/binary_document.h"
+#include "files/text_document.h"
+#include "platform/atomic_file.h"
+
+namespace kelvor::cli {
+
+ProbedDocument ProbeDocument(const std::string& path) {
+  ProbedDocument probed;
+  if (!HasExtension(path, "kv")) {
+    probed.reason = "not a document (the name must end in .kv)";
+    return probed;
+  }
+  std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(path);
+  if (!bytes) {
+    probed.reason = "cannot read the file";
+    return probed;
+  }
+  ParseResult text = ParseTextDocument(*bytes);
+  if (text.status == ParseStatus::Ok) {
+    probed.ok = true;
+    probed.form = "text";
+    probed.document = std::move(text.document);
+    return probed;
+  }
+  ParseResult binary = ParseBinaryDocument(*bytes);
+  if (binary.status == ParseStatus::Ok) {
+    probed.ok = true;
+    probed.form = "binary";
+    probed.document = std::move(binary.document);
+    return probed;
+  }
+  // Report the form the file claims to be.
+  if (binary.status != ParseStatus::NotThisForm) {
+    probed.reason = "binary document: " + binary.reason;
+  } else if (text.status != ParseStatus::NotThisForm) {
+    probed.reason = "text document: " + text.reason;
+  } else {
+    probed.reason = "not a Kelvor document";
+  }
+  return probed;
+}
+
+}  // namespace kelvor::cli
