@@ -18,6 +18,23 @@ struct BenchTarget {
 
 std::vector<BenchTarget>& Targets();
 
+// A ratio target over the slowest of several benchmarks of the same run
+// (e.g. the worst of several zooms) against one baseline.
+struct SlowestOfTarget {
+  std::string name;
+  std::vector<std::string> measured;
+  std::string baseline;
+  double limit = 0.0;
+};
+
+std::vector<SlowestOfTarget>& SlowestOfTargets();
+
+struct SlowestOfRegistrar {
+  explicit SlowestOfRegistrar(SlowestOfTarget target) {
+    SlowestOfTargets().push_back(std::move(target));
+  }
+};
+
 struct TargetRegistrar {
   explicit TargetRegistrar(BenchTarget target) { Targets().push_back(std::move(target)); }
 };
@@ -30,6 +47,10 @@ struct TargetRegistrar {
 #define KELVOR_RATIO_TARGET(name, measured, baseline, limit)                   \
   static ::kelvor::bench::TargetRegistrar KELVOR_BENCH_CONCAT(target_, __LINE__)( \
       ::kelvor::bench::BenchTarget{name, measured, baseline, "", limit})
+// KELVOR_SLOWEST_RATIO_TARGET("x-worst", ({"BM_X/1", "BM_X/2"}), "BM_Base", 1.5)
+#define KELVOR_SLOWEST_RATIO_TARGET(name, measuredList, baseline, limit)         \
+  static ::kelvor::bench::SlowestOfRegistrar KELVOR_BENCH_CONCAT(target_, __LINE__)( \
+      ::kelvor::bench::SlowestOfTarget{name, std::vector<std::string> measuredList, baseline, limit})
 // KELVOR_COUNTER_TARGET("undo-memory-256-edits", "BM_Undo", "MiB", 256)
 #define KELVOR_COUNTER_TARGET(name, measured, counter, limit)                  \
   static ::kelvor::bench::TargetRegistrar KELVOR_BENCH_CONCAT(target_, __LINE__)( \

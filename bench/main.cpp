@@ -2,6 +2,7 @@
 //   target NAME MEASURED LIMIT ok|MISSED
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -12,6 +13,11 @@ namespace kelvor::bench {
 
 std::vector<BenchTarget>& Targets() {
   static std::vector<BenchTarget> targets;
+  return targets;
+}
+
+std::vector<SlowestOfTarget>& SlowestOfTargets() {
+  static std::vector<SlowestOfTarget> targets;
   return targets;
 }
 
@@ -54,6 +60,28 @@ int main(int argc, char** argv) {
     } else if (reporter.times.count(target.measured) && reporter.times.count(target.baseline) &&
                reporter.times.at(target.baseline) > 0) {
       value = reporter.times.at(target.measured) / reporter.times.at(target.baseline);
+    }
+    if (value < 0) {
+      std::printf("target %s not-run %.2f MISSED\n", target.name.c_str(), target.limit);
+    } else {
+      std::printf("target %s %.2f %.2f %s\n", target.name.c_str(), value, target.limit,
+                  value <= target.limit ? "ok" : "MISSED");
+    }
+  }
+  for (const SlowestOfTarget& target : SlowestOfTargets()) {
+    // Not run when any of the benchmarks is missing.
+    double slowest = target.measured.empty() ? -1.0 : 0.0;
+    for (const std::string& name : target.measured) {
+      if (!reporter.times.count(name)) {
+        slowest = -1.0;
+        break;
+      }
+      slowest = std::max(slowest, reporter.times.at(name));
+    }
+    double value = -1.0;
+    if (slowest >= 0 && reporter.times.count(target.baseline) &&
+        reporter.times.at(target.baseline) > 0) {
+      value = slowest / reporter.times.at(target.baseline);
     }
     if (value < 0) {
       std::printf("target %s not-run %.2f MISSED\n", target.name.c_str(), target.limit);

@@ -4,6 +4,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kelvor {
 
 namespace {
@@ -47,6 +51,40 @@ bool InsideBuffer(const PixelBuffer& buffer, CanvasRect rect) {
   return !rect.Empty() && rect.left >= 0 && rect.top >= 0 &&
          static_cast<int64_t>(rect.left) + rect.width <= buffer.width &&
          static_cast<int64_t>(rect.top) + rect.height <= buffer.height;
+}
+
+// Source over for one row of premultiplied pixels. Per colour byte:
+// d = s + d x (255 - source alpha) / 255, which leaves d alone where the
+// source is clear and copies it where it is opaque.
+void BlendRow(const uint8_t* source, uint8_t* target, int32_t count) {
+  int32_t i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i all = _mm_set1_epi32(255);
+  const __m128i half = _mm_set1_epi16(0x80);
+  for (; i + 4 <= count; i += 4, source += 16, target += 16) {
+    const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source));
+    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(target));
+    __m128i inverse = _mm_sub_epi32(all, _mm_srli_epi32(s, 24));
+    inverse = _mm_or_si128(inverse, _mm_slli_epi32(inverse, 16));
+    const __m128i inverseLow = _mm_unpacklo_epi32(inverse, inverse);
+    const __m128i inverseHigh = _mm_unpackhi_epi32(inverse, inverse);
+    __m128i low = _mm_mullo_epi16(_mm_unpacklo_epi8(d, zero), inverseLow);
+    __m128i high = _mm_mullo_epi16(_mm_unpackhi_epi8(d, zero), inverseHigh);
+    low = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(low, _mm_srli_epi16(low, 8)), half), 8);
+    high = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(high, _mm_srli_epi16(high, 8)), half), 8);
+    const __m128i blended = _mm_add_epi8(s, _mm_packus_epi16(low, high));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(target), blended);
+  }
+#endif
+  for (; i < count; ++i, source += 4, target += 4) {
+    const uint32_t sp = LoadPixel(source);
+    if (sp >= 0xff000000u) {
+      StorePixel(target, sp);
+    } else if (sp != 0) {
+      StorePixel(target, sp + ByteMul(LoadPixel(target), 255u - (sp >> 24)));
+    }
+  }
 }
 
 }  // namespace
@@ -132,16 +170,8 @@ void QtCanvas::BlendSameSize(const PixelBuffer& source, CanvasRect sourceRect,
   const auto count = static_cast<int32_t>(right - left);
   const auto rows = static_cast<int32_t>(bottom - top);
   for (int32_t row = 0; row < rows; ++row) {
-    const uint8_t* s = source.At(sx, sy + row);
-    uint8_t* d = target_.At(static_cast<int32_t>(left), static_cast<int32_t>(top) + row);
-    for (int32_t i = 0; i < count; ++i, s += 4, d += 4) {
-      const uint32_t sp = LoadPixel(s);
-      if (sp >= 0xff000000u) {
-        StorePixel(d, sp);
-      } else if (sp != 0) {
-        StorePixel(d, sp + ByteMul(LoadPixel(d), 255u - (sp >> 24)));
-      }
-    }
+    BlendRow(source.At(sx, sy + row),
+             target_.At(static_cast<int32_t>(left), static_cast<int32_t>(top) + row), count);
   }
 }
 

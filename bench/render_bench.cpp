@@ -1,0 +1,114 @@
+// Painting a full-HD map window over a 4096 x 4096 map at every zoom,
+// against filling the same back buffer with one colour.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include "bench_targets.h"
+#include "editing/selection.h"
+#include "editing/workspace.h"
+#include "platform/qt/qt_canvas.h"
+#include "render/map_view.h"
+
+namespace kelvor {
+namespace {
+
+constexpr int32_t MapSide = 4096;
+constexpr int32_t ViewWidth = 1920;
+constexpr int32_t ViewHeight = 1080;
+
+// Opaque background chips; layer chips with clear, half and fully covered
+// pixels, the mix real layer sets have.
+PixelBuffer MakeAtlas(bool layer) {
+  PixelBuffer atlas = PixelBuffer::Make(AtlasSize, AtlasSize);
+  for (int32_t y = 0; y < AtlasSize; ++y) {
+    for (int32_t x = 0; x < AtlasSize; ++x) {
+      uint8_t* p = atlas.At(x, y);
+      const auto shade = static_cast<uint8_t>((x * 7 + y * 3) & 0xFF);
+      uint8_t alpha = 255;
+      if (layer) {
+        const int32_t inChip = (x % 32) + (y % 32);
+        alpha = inChip < 20 ? 0 : (inChip < 40 ? 128 : 255);
+      }
+      p[0] = static_cast<uint8_t>(shade * alpha / 255);
+      p[1] = static_cast<uint8_t>((255 - shade) * alpha / 255);
+      p[2] = static_cast<uint8_t>((shade / 2) * alpha / 255);
+      p[3] = alpha;
+    }
+  }
+  return atlas;
+}
+
+Workspace& BenchWorkspace() {
+  static std::unique_ptr<Workspace> workspace = [] {
+    auto made = std::make_unique<Workspace>();
+    MapGrid& grid = made->document.grid;
+    grid.Allocate(MapSide, MapSide);
+    for (int32_t row = 0; row < MapSide; ++row) {
+      for (int32_t column = 0; column < MapSide; ++column) {
+        const auto background = static_cast<uint8_t>(1 + (column + row) % 255);
+        const auto layer = static_cast<uint8_t>(1 + (column * 3 + row) % 255);
+        grid.At(column, row) = WithLayer(WithBackground(0, background), layer) | CellFlagCollision |
+                               CellFlagWallEast | CellFlagWallSouth;
+      }
+    }
+    made->document.tables[LevelBackground].atlas = MakeAtlas(false);
+    made->document.tables[LevelLayer].atlas = MakeAtlas(true);
+    ResetSelection(made->selection, MapSide, MapSide);
+    made->palette.mode = PaletteModeCollision;
+    return made;
+  }();
+  return *workspace;
+}
+
+void BM_MapFill(benchmark::State& state) {
+  PixelBuffer back = PixelBuffer::Make(ViewWidth, ViewHeight);
+  QtCanvas canvas(back);
+  for (auto _ : state) {
+    canvas.FillRect({0, 0, ViewWidth, ViewHeight}, Rgb(128, 128, 128));
+    benchmark::DoNotOptimize(back.pixels.data());
+  }
+}
+BENCHMARK(BM_MapFill)->Unit(benchmark::kMicrosecond);
+
+// Argument: the zoom in percent. The view is scrolled into the middle of
+// the map by part of a cell, so the extra column and row are drawn too.
+void BM_MapCompose(benchmark::State& state) {
+  Workspace& workspace = BenchWorkspace();
+  workspace.display.mapZoom = static_cast<float>(state.range(0)) / 100.0f;
+  const int32_t cell = Zoomed(32, workspace.display.mapZoom);
+  ViewPort& view = workspace.mapView();
+  view.pageWidth = ViewWidth;
+  view.pageHeight = ViewHeight;
+  view.scrollX = cell * 1500 + cell / 2;
+  view.scrollY = cell * 2000 + cell / 2;
+  UpdateVisibleCells(workspace.document.grid, workspace.display.mapZoom, view);
+  PixelBuffer back = PixelBuffer::Make(ViewWidth, ViewHeight);
+  QtCanvas canvas(back);
+  ScaledAtlasCache atlases;
+  for (auto _ : state) {
+    canvas.FillRect({0, 0, ViewWidth, ViewHeight}, workspace.display.mapBackgroundColor);
+    ComposeMapView(workspace, canvas, atlases);
+    benchmark::DoNotOptimize(back.pixels.data());
+  }
+}
+BENCHMARK(BM_MapCompose)
+    ->Arg(25)
+    ->Arg(50)
+    ->Arg(75)
+    ->Arg(100)
+    ->Arg(150)
+    ->Arg(200)
+    ->Unit(benchmark::kMicrosecond);
+
+KELVOR_SLOWEST_RATIO_TARGET("compose-worst-zoom-vs-100",
+                            ({"BM_MapCompose/25", "BM_MapCompose/50", "BM_MapCompose/75",
+                              "BM_MapCompose/100", "BM_MapCompose/150", "BM_MapCompose/200"}),
+                            "BM_MapCompose/100", 1.5);
+KELVOR_SLOWEST_RATIO_TARGET("compose-slowest-vs-fill",
+                            ({"BM_MapCompose/25", "BM_MapCompose/50", "BM_MapCompose/75",
+                              "BM_MapCompose/100", "BM_MapCompose/150", "BM_MapCompose/200"}),
+                            "BM_MapFill", 15);
+
+}  // namespace
+}  // namespace kelvor

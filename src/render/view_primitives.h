@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+
+#include "document/view_port.h"
+#include "platform/canvas.h"
+
+namespace kelvor {
+
+// Sizes of one view at a zoom, all float products truncated toward zero.
+struct ViewSizes {
+  int32_t cell = 0;   // edge of one 32-pixel chip or cell
+  int32_t thin = 1;   // grid and wall-handle outline pen, at least 1
+  int32_t thick = 1;  // frames and set wall handles, at least 1
+};
+ViewSizes ViewSizesAt(float zoom);
+
+// The square frame of one cell or chip with the current pen: inset
+// trunc(zoom) + 1 from the cell's corner, side trunc((unit - 3) x zoom),
+// shifted by the view's scroll offsets.
+void DrawCellFrame(Canvas& canvas, int32_t column, int32_t row, int32_t unit, float zoom,
+                   const ViewPort& view);
+
+// Grid lines every trunc(unit x zoom) over content of contentWidth x
+// contentHeight unscaled pixels, in `pen`; the canvas pen is restored after.
+// Only lines that can reach the canvas are issued.
+void DrawGrid(Canvas& canvas, int32_t contentWidth, int32_t contentHeight, int32_t unit, float zoom,
+              CanvasPen pen, const ViewPort& view);
+
+// One wall handle square of the map view with the current pen. `column2`
+// and `row2` are twice the cell's column and row, `unit` is 16.
+void DrawWallHandle(Canvas& canvas, int32_t column2, int32_t row2, int32_t offsetX, int32_t offsetY,
+                    int32_t unit, float zoom, const ViewPort& view);
+
+}  // namespace kelvor
