@@ -1,0 +1,87 @@
+#include "files/save_as.h"
+
+#include "editing/workspace.h"
+#include "files/binary_document.h"
+#include "files/image_export.h"
+#include "files/map_data_export.h"
+#include "files/text_document.h"
+
+namespace kelvor {
+namespace {
+
+bool IsFolderSeparator(char c) {
+#ifdef _WIN32
+  return c == '\\' || c == '/' || c == ':';
+#else
+  return c == '/';
+#endif
+}
+
+}  // namespace
+
+const SaveAsType& SaveAsTypeInfo(int32_t type) {
+  if (type < SaveAsFirstType || type > SaveAsTypeCount) return SaveAsTypes.back();
+  return SaveAsTypes[static_cast<size_t>(type - SaveAsFirstType)];
+}
+
+std::string_view FileNamePart(std::string_view path) {
+  for (size_t i = path.size(); i > 0; --i) {
+    if (IsFolderSeparator(path[i - 1])) return path.substr(i);
+  }
+  return path;
+}
+
+std::string WithDefaultExtension(std::string_view path, int32_t type) {
+  std::string result(path);
+  if (FileNamePart(path).find('.') == std::string_view::npos) {
+    result += '.';
+    result += SaveAsTypeInfo(type).defaultExtension;
+  }
+  return result;
+}
+
+std::string RewriteNameForType(std::string_view fieldText, int32_t type) {
+  std::string result(fieldText);
+  if (result.empty()) return result;
+  const std::string_view name = FileNamePart(fieldText);
+  const size_t nameStart = fieldText.size() - name.size();
+  const size_t dot = name.rfind('.');
+  if (dot != std::string_view::npos) result.resize(nameStart + dot);
+  result += '.';
+  result += SaveAsTypeInfo(type).defaultExtension;
+  return result;
+}
+
+bool RunSaveAsType(Workspace& workspace, const std::string& path, int32_t type,
+                   ImageEncoder& encoder, Messages& messages) {
+  MapDocument& document = workspace.document;
+  switch (SaveAsTypeInfo(type).action) {
+    case SaveAsAction::BinaryDocument:
+      return WriteBinaryDocument(path, document, workspace.sheets, messages);
+    case SaveAsAction::TextDocument:
+      return WriteTextDocument(path, document, workspace.sheets, messages);
+    case SaveAsAction::MapData:
+      return ExportMapData(path, document.grid);
+    case SaveAsAction::BackgroundAtlas:
+      return ExportAtlasImage(path, document, 0, encoder, messages);
+    case SaveAsAction::LayerAtlas:
+      return ExportAtlasImage(path, document, 1, encoder, messages);
+    case SaveAsAction::MapImage:
+      return ExportMapImage(path, document, workspace.display.showLayer, encoder, messages);
+    case SaveAsAction::Nothing:
+      break;
+  }
+  return false;
+}
+
+bool SaveDocumentAs(Workspace& workspace, SaveAsChooser& chooser, ImageEncoder& encoder,
+                    Messages& messages) {
+  const MapDocument& document = workspace.document;
+  const std::optional<SaveAsChoice> choice =
+      chooser.Choose(document.documentFolder, document.documentFileName);
+  if (!choice) return false;
+  return RunSaveAsType(workspace, WithDefaultExtension(choice->path, choice->type), choice->type,
+                       encoder, messages);
+}
+
+}  // namespace kelvor
