@@ -3,11 +3,14 @@
 #include <array>
 #include <cstring>
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define KELVOR_BYTE_PERMUTE 1
+#endif
+
 namespace kelvor {
 
 namespace {
-
-using SlotMap = std::array<uint8_t, ChipTableSlots>;
 
 SlotMap IdentityMap() {
   SlotMap map{};
@@ -84,7 +87,137 @@ void CompactFileList(MapDocument& document) {
   }
 }
 
+// Table lookups do not vectorise on the baseline instruction set, and GCC's
+// attempt (element by element through the stack) is several times slower
+// than the plain loop.
+#if defined(__GNUC__) && !defined(__clang__)
+#define KELVOR_PLAIN_LOOP __attribute__((optimize("no-tree-vectorize")))
+#else
+#define KELVOR_PLAIN_LOOP
+#endif
+
+KELVOR_PLAIN_LOOP void MarkPlain(const MapCell* cells, size_t count, SlotUse& use) {
+  for (size_t i = 0; i < count; ++i) {
+    use.background[CellBackground(cells[i])] = 1;
+    use.layer[CellLayer(cells[i])] = 1;
+  }
+}
+
+KELVOR_PLAIN_LOOP void RenumberPlain(MapCell* cells, size_t count, const SlotMap& background,
+                                     const SlotMap& layer) {
+  std::array<MapCell, ChipTableSlots> backgroundWide{};
+  std::array<MapCell, ChipTableSlots> layerShifted{};
+  for (size_t v = 0; v < ChipTableSlots; ++v) {
+    backgroundWide[v] = background[v];
+    layerShifted[v] = static_cast<MapCell>(layer[v]) << 16;
+  }
+  const MapCell keep = ~(CellBackgroundMask | CellLayerMask | CellTransientBits);
+  for (size_t i = 0; i < count; ++i) {
+    const MapCell cell = cells[i];
+    cells[i] = (cell & keep) | backgroundWide[CellBackground(cell)] | layerShifted[CellLayer(cell)];
+  }
+}
+
+#ifdef KELVOR_BYTE_PERMUTE
+
+#define KELVOR_PERMUTE_TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+
+bool HasBytePermute() {
+  static const bool supported = __builtin_cpu_supports("avx512f") &&
+                                __builtin_cpu_supports("avx512bw") &&
+                                __builtin_cpu_supports("avx512vbmi");
+  return supported;
+}
+
+// A 256-entry byte table in four registers; Look() maps every byte of a
+// vector through it.
+struct ByteTable {
+  __m512i part[4];
+
+  KELVOR_PERMUTE_TARGET void Load(const uint8_t* table) {
+    for (int i = 0; i < 4; ++i) part[i] = _mm512_loadu_si512(table + 64 * i);
+  }
+  KELVOR_PERMUTE_TARGET __m512i Look(__m512i bytes) const {
+    const __m512i low = _mm512_permutex2var_epi8(part[0], bytes, part[1]);
+    const __m512i high = _mm512_permutex2var_epi8(part[2], bytes, part[3]);
+    return _mm512_mask_blend_epi8(_mm512_movepi8_mask(bytes), low, high);
+  }
+};
+
+// Byte 0 (background) and byte 2 (layer) of each of 16 cells.
+constexpr __mmask64 BackgroundBytes = 0x1111111111111111ull;
+constexpr __mmask64 LayerBytes = 0x4444444444444444ull;
+
+// Once every index of a block has been seen the block needs no stores; the
+// seen sets fill up after a few blocks, so most of the pass is lookups only.
+KELVOR_PERMUTE_TARGET size_t MarkVector(const MapCell* cells, size_t count, SlotUse& use) {
+  ByteTable seenBackground;
+  ByteTable seenLayer;
+  seenBackground.Load(use.background.data());
+  seenLayer.Load(use.layer.data());
+  size_t i = 0;
+  for (; i + 16 <= count; i += 16) {
+    const __m512i block = _mm512_loadu_si512(cells + i);
+    const __m512i backgroundFlags = seenBackground.Look(block);
+    const __m512i layerFlags = seenLayer.Look(block);
+    const __mmask64 backgroundSeen = _mm512_test_epi8_mask(backgroundFlags, backgroundFlags);
+    const __mmask64 layerSeen = _mm512_test_epi8_mask(layerFlags, layerFlags);
+    if ((backgroundSeen & BackgroundBytes) == BackgroundBytes &&
+        (layerSeen & LayerBytes) == LayerBytes) {
+      continue;
+    }
+    MarkPlain(cells + i, 16, use);
+    seenBackground.Load(use.background.data());
+    seenLayer.Load(use.layer.data());
+  }
+  return i;
+}
+
+KELVOR_PERMUTE_TARGET size_t RenumberVector(MapCell* cells, size_t count, const SlotMap& background,
+                                            const SlotMap& layer) {
+  ByteTable backgroundTable;
+  ByteTable layerTable;
+  backgroundTable.Load(background.data());
+  layerTable.Load(layer.data());
+  const __m512i keep = _mm512_set1_epi32(
+      static_cast<int>(~(CellBackgroundMask | CellLayerMask | CellTransientBits)));
+  size_t i = 0;
+  for (; i + 16 <= count; i += 16) {
+    const __m512i block = _mm512_loadu_si512(cells + i);
+    __m512i result = _mm512_and_si512(block, keep);
+    result = _mm512_mask_mov_epi8(result, BackgroundBytes, backgroundTable.Look(block));
+    result = _mm512_mask_mov_epi8(result, LayerBytes, layerTable.Look(block));
+    _mm512_storeu_si512(cells + i, result);
+  }
+  return i;
+}
+
+#endif  // KELVOR_BYTE_PERMUTE
+
 }  // namespace
+
+void MarkUsedSlots(const std::vector<MapCell>& cells, SlotUse& use, bool allowVector) {
+  size_t done = 0;
+#ifdef KELVOR_BYTE_PERMUTE
+  if (allowVector && HasBytePermute()) done = MarkVector(cells.data(), cells.size(), use);
+#else
+  (void)allowVector;
+#endif
+  MarkPlain(cells.data() + done, cells.size() - done, use);
+}
+
+void RenumberCells(std::vector<MapCell>& cells, const SlotMap& background, const SlotMap& layer,
+                   bool allowVector) {
+  size_t done = 0;
+#ifdef KELVOR_BYTE_PERMUTE
+  if (allowVector && HasBytePermute()) {
+    done = RenumberVector(cells.data(), cells.size(), background, layer);
+  }
+#else
+  (void)allowVector;
+#endif
+  RenumberPlain(cells.data() + done, cells.size() - done, background, layer);
+}
 
 bool ClearLevel(MapGrid& grid, UndoHistory& undo, int32_t level) {
   if (!grid.Exists() || (level != LevelBackground && level != LevelLayer)) return false;
@@ -144,13 +277,9 @@ void OptimizeChipSet(MapDocument& document, UndoHistory& undo) {
   std::vector<MapCell>& cells = *grid.cells;
 
   // Which slots the cells use, per level.
-  std::array<uint8_t, ChipTableSlots> usedBackground{};
-  std::array<uint8_t, ChipTableSlots> usedLayer{};
-  for (MapCell cell : cells) {
-    usedBackground[CellBackground(cell)] = 1;
-    usedLayer[CellLayer(cell)] = 1;
-  }
-  const std::array<const uint8_t*, 2> usedBy = {usedBackground.data(), usedLayer.data()};
+  SlotUse use;
+  MarkUsedSlots(cells, use);
+  const std::array<const uint8_t*, 2> usedBy = {use.background.data(), use.layer.data()};
 
   // Keep the entries that hold a chip some cell shows, and the files they use.
   // A cell index naming a free slot keeps nothing alive, so `count` is
@@ -184,12 +313,7 @@ void OptimizeChipSet(MapDocument& document, UndoHistory& undo) {
   }
   CompactFileList(document);
 
-  // One pass renumbers both levels and clears the transient marks.
-  const MapCell keep = ~(CellBackgroundMask | CellLayerMask | CellTransientBits);
-  for (MapCell& cell : cells) {
-    cell = (cell & keep) | backgroundMap[CellBackground(cell)] |
-           (static_cast<MapCell>(layerMap[CellLayer(cell)]) << 16);
-  }
+  RenumberCells(cells, backgroundMap, layerMap);
   ResetUndo(undo);
 }
 

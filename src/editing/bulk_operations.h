@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <vector>
 
 #include "document/map_document.h"
 #include "editing/undo_history.h"
@@ -35,5 +37,20 @@ bool ApplyChipAttributes(MapDocument& document, int32_t kind);
 // renumbers the cells to match, empties the undo history and clears the
 // transient marks. Does nothing without a grid. The caller refreshes the title.
 void OptimizeChipSet(MapDocument& document, UndoHistory& undo);
+
+// The two grid passes of the optimisation. Where the processor has 64-byte
+// byte-permute instructions they run on 16 cells at a time; `allowVector`
+// false forces the plain loops (the results are the same).
+using SlotMap = std::array<uint8_t, ChipTableSlots>;
+struct SlotUse {
+  SlotMap background{};  // 1 where some cell shows that background slot
+  SlotMap layer{};
+};
+// Notes every slot index the cells use on each level.
+void MarkUsedSlots(const std::vector<MapCell>& cells, SlotUse& use, bool allowVector = true);
+// Maps both indices of every cell through the tables and clears the
+// transient marks, keeping every other bit.
+void RenumberCells(std::vector<MapCell>& cells, const SlotMap& background, const SlotMap& layer,
+                   bool allowVector = true);
 
 }  // namespace kelvor

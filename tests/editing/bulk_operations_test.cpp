@@ -330,5 +330,44 @@ TEST(OptimizeChipSetTest, MatchesTheStepByStepCompactionOnRandomDocuments) {
   }
 }
 
+// The 16-cells-at-a-time passes must agree with the plain loops, tails and
+// late first appearances of an index included.
+TEST(OptimizeChipSetTest, VectorAndPlainPassesAgree) {
+  std::mt19937 random(4);
+  SlotMap background{};
+  SlotMap layer{};
+  for (size_t v = 0; v < 256; ++v) {
+    background[v] = static_cast<uint8_t>(random());
+    layer[v] = static_cast<uint8_t>(random());
+  }
+  for (size_t count : {0u, 1u, 15u, 16u, 17u, 33u, 4103u}) {
+    SCOPED_TRACE(count);
+    std::vector<MapCell> cells(count);
+    for (size_t i = 0; i < count; ++i) {
+      // Mostly a few indices, with rare new ones appearing late.
+      const MapCell bg = random() % 50 == 0 ? random() % 256 : random() % 4;
+      const MapCell ly = random() % 70 == 0 ? random() % 256 : 200 + random() % 3;
+      cells[i] = bg | (ly << 16) | (random() & 0xFF00FF00u);
+    }
+    SlotUse vector;
+    SlotUse plain;
+    MarkUsedSlots(cells, vector, true);
+    MarkUsedSlots(cells, plain, false);
+    EXPECT_EQ(vector.background, plain.background);
+    EXPECT_EQ(vector.layer, plain.layer);
+
+    std::vector<MapCell> byVector = cells;
+    std::vector<MapCell> byPlain = cells;
+    RenumberCells(byVector, background, layer, true);
+    RenumberCells(byPlain, background, layer, false);
+    EXPECT_EQ(byVector, byPlain);
+    for (size_t i = 0; i < count; ++i) {
+      const MapCell want = (cells[i] & 0xFF001700u) | background[CellBackground(cells[i])] |
+                           (static_cast<MapCell>(layer[CellLayer(cells[i])]) << 16);
+      ASSERT_EQ(byPlain[i], want) << i;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kelvor
