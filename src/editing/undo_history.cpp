@@ -97,13 +97,21 @@ bool TakeSnapshot(const MapGrid& grid, const UndoSnapshot& reference, UndoSnapsh
   return true;
 }
 
-void WriteSnapshot(const UndoSnapshot& snapshot, MapCell* cells) {
+// Writes the snapshot's cells into a grid of its size. Pieces that `current`
+// (a snapshot of those very cells) shares with it are already in place.
+void WriteSnapshot(const UndoSnapshot& snapshot, MapCell* cells,
+                   const UndoSnapshot* current = nullptr) {
   const ChunkLayout layout = LayoutFor(snapshot.width, snapshot.height);
   size_t index = 0;
   for (int32_t cy = 0; cy < layout.rows; ++cy) {
     for (int32_t cx = 0; cx < layout.columns; ++cx) {
       const ChunkRect rect = RectOf(cx, cy, snapshot.width, snapshot.height);
-      const MapCell* chunk = snapshot.chunks[index++].get();
+      const MapCell* chunk = snapshot.chunks[index].get();
+      if (current != nullptr && current->chunks[index].get() == chunk) {
+        ++index;
+        continue;
+      }
+      ++index;
       for (int32_t y = 0; y < rect.height; ++y) {
         std::memcpy(cells +
                         static_cast<size_t>(rect.top + y) * static_cast<size_t>(snapshot.width) +
@@ -126,7 +134,7 @@ bool ExchangeWithSlot(UndoSnapshot& slot, UndoSnapshot& reference, MapGrid& grid
   const size_t count = static_cast<size_t>(slot.width) * static_cast<size_t>(slot.height);
   const bool sameSize = grid.Exists() && grid.width == slot.width && grid.height == slot.height;
   if (sameSize) {
-    WriteSnapshot(slot, grid.cells->data());
+    WriteSnapshot(slot, grid.cells->data(), &stored);
   } else {
     std::vector<MapCell> fresh;
     try {
