@@ -99,6 +99,13 @@ TEST_F(PaletteFixture, PressDragReleaseProtocol) {
   EXPECT_FALSE(ws.palette.dragging);
   EXPECT_EQ(Marked(ChipFlagSelected).size(), 6u);
 
+  // A drag starts from its own anchor, whatever cell an earlier drag ended on.
+  ws.selection.lastTrackCell = {3, 0};
+  PalettePress(ws, At(0, 0), HeldKeys{.ctrl = true});
+  EXPECT_TRUE(PaletteDrag(ws, At(3, 0), true).repaintPalette);
+  PaletteRelease(ws);
+  EXPECT_EQ(Marked(ChipFlagSelected).size(), 7u);  // (0, 0) joins the six
+
   // A release whose press happened elsewhere changes nothing.
   ClearChipBit(ws.sheets, 0);
   PaletteRelease(ws);
