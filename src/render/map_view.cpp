@@ -45,8 +45,12 @@ void DrawChipPasses(const Workspace& workspace, Canvas& canvas, ScaledAtlasCache
         const MapCell value = grid.At(column, row);
         const int32_t chip = CellChip(value, pass);
         if (chip == 0) continue;
+        // The drawn range keeps these within the canvas; int64 keeps the
+        // products of far columns from overflowing on the way.
+        const auto x = static_cast<int32_t>(int64_t{column} * cell - view.scrollX);
+        const auto y = static_cast<int32_t>(int64_t{row} * cell - view.scrollY);
         canvas.BlendImage(*atlas, {cell * (chip % 16), cell * (chip / 16), cell, cell},
-                          {column * cell - view.scrollX, row * cell - view.scrollY, cell, cell});
+                          {x, y, cell, cell});
         if ((collisionFrames && (value & CellFlagCollision) != 0) ||
             (priorityFrames && (value & CellFlagPriority) != 0)) {
           DrawCellFrame(canvas, column, row, 32, display.mapZoom, view);

@@ -62,8 +62,16 @@ void BlendRow(const uint8_t* source, uint8_t* target, int32_t count) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i all = _mm_set1_epi32(255);
   const __m128i half = _mm_set1_epi16(0x80);
+  const __m128i alphaMask = _mm_set1_epi32(static_cast<int>(0xff000000u));
   for (; i + 4 <= count; i += 4, source += 16, target += 16) {
     const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source));
+    // Runs of opaque or clear pixels, common in chips, need no arithmetic.
+    const __m128i alpha = _mm_and_si128(s, alphaMask);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha, alphaMask)) == 0xffff) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(target), s);
+      continue;
+    }
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(s, zero)) == 0xffff) continue;
     const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(target));
     __m128i inverse = _mm_sub_epi32(all, _mm_srli_epi32(s, 24));
     inverse = _mm_or_si128(inverse, _mm_slli_epi32(inverse, 16));
@@ -139,11 +147,17 @@ void QtCanvas::FillBox(int64_t left, int64_t top, int64_t right, int64_t bottom,
   right = std::min<int64_t>(right, clipRight_);
   bottom = std::min<int64_t>(bottom, clipBottom_);
   if (left >= right || top >= bottom) return;
-  const auto x0 = static_cast<int32_t>(left);
-  const auto count = static_cast<int32_t>(right - left);
-  for (auto y = static_cast<int32_t>(top); y < bottom; ++y) {
-    uint8_t* p = target_.At(x0, y);
-    for (int32_t i = 0; i < count; ++i, p += 4) StorePixel(p, pixel);
+  const auto count = static_cast<size_t>(right - left);
+  const auto rows = static_cast<size_t>(bottom - top);
+  const auto stride = static_cast<size_t>(target_.stride);
+  uint8_t* row = target_.At(static_cast<int32_t>(left), static_cast<int32_t>(top));
+  if (count == 1) {  // the sides of one-pixel frames and grid lines
+    for (size_t y = 0; y < rows; ++y, row += stride) StorePixel(row, pixel);
+    return;
+  }
+  for (size_t y = 0; y < rows; ++y, row += stride) {
+    uint8_t* p = row;
+    for (size_t i = 0; i < count; ++i, p += 4) StorePixel(p, pixel);
   }
 }
 
