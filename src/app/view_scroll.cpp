@@ -40,17 +40,17 @@ void ViewScroll::Init() {
   Publish(oldX, oldY);
 }
 
-bool ViewScroll::UpdatePage(int32_t clientWidth, int32_t clientHeight) {
+bool ViewScroll::UpdatePage(int32_t clientWidth, int32_t clientHeight, bool userResize) {
   if (clientWidth < 1 || clientHeight < 1) return false;
   const int32_t oldX = scrollX;
   const int32_t oldY = scrollY;
   // Content that fits forgets where it was scrolled to, so shrinking the
   // window again starts at the left or top edge.
   horizontal.page = static_cast<uint32_t>(clientWidth);
-  if (static_cast<uint32_t>(horizontal.max) <= horizontal.page) horizontal.pos = 0;
+  if (userResize && static_cast<uint32_t>(horizontal.max) <= horizontal.page) horizontal.pos = 0;
   scrollX = ClampedScrollPosition(horizontal);
   vertical.page = static_cast<uint32_t>(clientHeight);
-  if (static_cast<uint32_t>(vertical.max) <= vertical.page) vertical.pos = 0;
+  if (userResize && static_cast<uint32_t>(vertical.max) <= vertical.page) vertical.pos = 0;
   scrollY = ClampedScrollPosition(vertical);
   return Publish(oldX, oldY);
 }

@@ -55,9 +55,11 @@ class ViewScroll {
   // Every range, page and position back to zero.
   void Init();
   // A new client size. Sizes below 1 (a minimised window) change nothing.
-  // An axis whose content fits forgets its requested position. True when an
-  // offset changed.
-  bool UpdatePage(int32_t clientWidth, int32_t clientHeight);
+  // When the user resized the window, an axis whose content fits forgets its
+  // requested position; a client that only grew because a bar went away
+  // (`userResize` false) keeps it, so a zoom out and back restores the view.
+  // True when an offset changed.
+  bool UpdatePage(int32_t clientWidth, int32_t clientHeight, bool userResize = true);
   // New content extents; the requested positions are asked for again.
   bool SetContentSize(int32_t contentWidth, int32_t contentHeight);
   // Both ranges collapse to zero; the requested positions stay.

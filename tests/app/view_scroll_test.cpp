@@ -102,6 +102,18 @@ TEST(ViewScrollTest, WideningUntilFitForgetsThePosition) {
   EXPECT_EQ(f.scroll.scrollX, 0);
 }
 
+TEST(ViewScrollTest, BarsComingAndGoingKeepTheRequest) {
+  MapViewFixture f(400, 460);
+  f.scroll.Scroll(ScrollAxis::Horizontal, ScrollRequest::ToEnd);
+  f.Zoom(0.5f);
+  // The horizontal bar went away and the client grew by its height.
+  f.scroll.UpdatePage(400, 480, false);
+  EXPECT_EQ(f.scroll.scrollX, 0);
+  f.Zoom(1.0f);
+  f.scroll.UpdatePage(400, 460, false);
+  EXPECT_EQ(f.scroll.scrollX, 240);
+}
+
 TEST(ViewScrollTest, MinimisedWindowChangesNothing) {
   MapViewFixture f(400, 300);
   f.scroll.Scroll(ScrollAxis::Horizontal, ScrollRequest::Thumb, 50);

@@ -1,0 +1,172 @@
+#include "app/map_commands.h"
+
+#include "editing/bulk_operations.h"
+#include "editing/selection_ops.h"
+#include "editing/undo_history.h"
+#include "editing/whole_map_fill.h"
+#include "editing/workspace.h"
+#include "files/binary_document.h"
+#include "platform/messages.h"
+#include "resources/menu_tables.h"
+
+namespace kelvor {
+namespace {
+
+Color* MapColor(DisplaySettings& display, int32_t id) {
+  switch (id - CommandMapColorFirst) {
+    case 0:
+      return &display.mapAttrFrameColor;
+    case 1:
+      return &display.mapCopyFrameColor;
+    case 2:
+      return &display.mapDeselectFrameColor;
+    case 3:
+      return &display.mapBorderColor;
+    case 4:
+      return &display.mapBackgroundColor;
+    case 5:
+      return &display.mapCollisionFrameColor;
+    default:
+      return nullptr;
+  }
+}
+
+// The chip-set optimisation that runs before every save and on its own.
+void Optimize(EditorContext& c) {
+  OptimizeChipSet(c.workspace.document, c.workspace.undo);
+  c.shell.RefreshTitle();
+  c.shell.RepaintMap();
+}
+
+void AfterHistoryStep(EditorContext& c, bool changed) {
+  if (!changed) return;
+  // A step may undo a resize: the extent follows the restored grid.
+  c.shell.RefreshMapExtent();
+  c.shell.RefreshTitle();
+  c.shell.RepaintMap();
+}
+
+}  // namespace
+
+void ApplyToolResult(EditorContext& c, const ToolResult& result) {
+  if (result.updateTitle) c.shell.RefreshTitle();
+  if (result.repaint) c.shell.RepaintMap();
+  if (result.cursor != PenCursor::Keep) c.shell.ShowPenCursor(result.cursor);
+}
+
+bool DispatchMapCommand(EditorContext& c, int32_t id) {
+  Workspace& ws = c.workspace;
+  MapDocument& doc = ws.document;
+  switch (id) {
+    case CommandNew:
+      c.dialogs.RunSizeDialog(true);
+      return false;
+    case CommandOpen:
+      // The release of a double click that closes the dialog must not edit.
+      ws.input.mouseEnabled = false;
+      c.dialogs.RunOpenDialog();
+      c.shell.RepaintMap();
+      return false;
+    case CommandSave:
+      if (!doc.grid.Exists() || doc.documentPath.empty()) return false;
+      Optimize(c);
+      WriteBinaryDocument(doc.documentPath, doc, ws.sheets, c.messages);
+      return false;
+    case CommandSaveAs:
+      if (!doc.grid.Exists()) return false;
+      Optimize(c);
+      c.dialogs.RunSaveAsDialog();
+      c.shell.RefreshTitle();
+      return false;
+    case CommandExit:
+      c.shell.RequestClose();
+      return false;
+    case CommandUndo:
+      AfterHistoryStep(c, Undo(ws.undo, doc.grid, ws.selection));
+      return false;
+    case CommandRedo:
+      AfterHistoryStep(c, Redo(ws.undo, doc.grid, ws.selection));
+      return false;
+    case CommandLineMode:
+      ws.edit.fillMode = false;
+      return false;
+    case CommandFillMode:
+      ws.edit.fillMode = true;
+      return false;
+    case CommandFillWholeMap:
+      FillWholeMap(ws);
+      c.shell.RefreshTitle();
+      c.shell.RepaintMap();
+      return false;
+    case CommandClearBackground:
+    case CommandClearLayer:
+      ClearLevel(doc.grid, ws.undo, id == CommandClearBackground ? LevelBackground : LevelLayer);
+      c.shell.RefreshTitle();
+      c.shell.RepaintMap();
+      return false;
+    case CommandClearSelection:
+      ClearSelection(ws.selection);
+      c.shell.RepaintMap();
+      return false;
+    case CommandClearCollision:
+    case CommandClearPriority: {
+      const bool collision = id == CommandClearCollision;
+      const std::string_view question =
+          collision ? texts::ConfirmClearCollision : texts::ConfirmClearPriority;
+      if (!c.messages.AskYesNo(question, texts::AppCaption)) return false;
+      ClearCellFlags(doc.grid, collision ? CellFlagGroup::Collision : CellFlagGroup::Priority);
+      c.shell.RepaintMap();
+      return false;
+    }
+    case CommandOptimizeChipSet:
+      Optimize(c);
+      return false;
+    case CommandResizeMap:
+      c.dialogs.RunSizeDialog(false);
+      return false;
+    case CommandShowLayer:
+      ws.display.showLayer = !ws.display.showLayer;
+      c.shell.RepaintMap();
+      return false;
+    case CommandShowGrid:
+      ws.display.showGrid = !ws.display.showGrid;
+      c.shell.RepaintMap();
+      return false;
+    case CommandTogglePalette:
+      c.shell.TogglePaletteWindow();
+      return false;
+    case CommandHelp:
+      c.dialogs.ShowHelp();
+      return false;
+    case CommandAbout:
+      c.dialogs.ShowAbout();
+      return false;
+    case CommandToggleFillMode:
+      ws.edit.fillMode = !ws.edit.fillMode;
+      ApplyToolResult(c, ToolResult{false, false, UpdatePenCursor(ws, c.shell.HeldKeysNow())});
+      return false;
+    default:
+      break;
+  }
+  if (id >= CommandMapZoomFirst && id <= CommandMapZoomLast) {
+    ws.display.mapZoom = MapZoomSteps[id - CommandMapZoomFirst];
+    c.shell.RefreshMapExtent();
+    c.shell.RepaintMap();
+    return false;
+  }
+  if (Color* color = MapColor(ws.display, id)) {
+    c.dialogs.ChooseColor(*color);
+    c.shell.RepaintMap();
+    return false;
+  }
+  if (id >= CommandPopupEraseFirst && id <= CommandPopupEraseLast) {
+    if (RunPopupErase(ws, id - CommandPopupEraseFirst)) {
+      c.shell.RefreshTitle();
+      c.shell.RepaintMap();
+    }
+    return false;
+  }
+  return true;
+}
+
+}  // namespace kelvor

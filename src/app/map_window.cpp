@@ -1,0 +1,369 @@
+#include "app/map_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QShortcut>
+#include <QUrl>
+
+#include "app/in_process_clipboard.h"
+#include "app/map_commands.h"
+#include "app/menu_state.h"
+#include "app/palette_dispatch.h"
+#include "app/palette_window.h"
+#include "app/pending_dialogs.h"
+#include "app/qt_messages.h"
+#include "app/window_title.h"
+#include "document/chip_sheet_loader.h"
+#include "editing/edit_tools.h"
+#include "editing/selection_ops.h"
+#include "editing/workspace.h"
+#include "files/open_document.h"
+#include "platform/qt/qt_canvas.h"
+#include "platform/qt/qt_image_codec.h"
+#include "render/paint_view.h"
+#include "resources/artwork.h"
+#include "resources/menu_tables.h"
+
+namespace kelvor {
+namespace {
+
+template <typename T, typename Default>
+std::unique_ptr<T> MakeUnlessGiven(T* given) {
+  return given ? nullptr : std::make_unique<Default>();
+}
+
+PixelPoint ToPixelPoint(const QPoint& point) {
+  return PixelPoint{point.x(), point.y()};
+}
+
+QKeySequence AcceleratorKey(const AcceleratorDef& accelerator) {
+  const Qt::Key key = accelerator.key == ' ' ? Qt::Key_Space : Qt::Key(accelerator.key);
+  return QKeySequence(
+      QKeyCombination(accelerator.ctrl ? Qt::ControlModifier : Qt::NoModifier, key));
+}
+
+}  // namespace
+
+MapWindow::MapWindow(Workspace& workspace, EditorServices services, QWidget* parent)
+    : QMainWindow(parent),
+      workspace_(workspace),
+      ownMessages_(MakeUnlessGiven<Messages, QtMessages>(services.messages)),
+      ownClipboard_(MakeUnlessGiven<Clipboard, InProcessClipboard>(services.clipboard)),
+      ownDecoder_(MakeUnlessGiven<ImageDecoder, QtImageDecoder>(services.decoder)),
+      ownDialogs_(MakeUnlessGiven<EditorDialogs, PendingDialogs>(services.dialogs)),
+      context_{workspace,
+               services.messages ? *services.messages : *ownMessages_,
+               services.clipboard ? *services.clipboard : *ownClipboard_,
+               services.decoder ? *services.decoder : *ownDecoder_,
+               *this,
+               services.dialogs ? *services.dialogs : *ownDialogs_},
+      scroll_(&workspace.mapView()),
+      menu_(LoadMenuModel(MenuMapWindow)) {
+  if (auto* messages = dynamic_cast<QtMessages*>(ownMessages_.get())) messages->SetOwner(this);
+  if (auto* dialogs = dynamic_cast<PendingDialogs*>(ownDialogs_.get())) dialogs->SetOwner(this);
+  setObjectName(QStringLiteral("CLASS_Kelvor"));
+  setWindowTitle(QStringLiteral("Kelvor"));
+  setWindowIcon(AppIcon());
+  setAcceptDrops(true);
+
+  view_ = new ViewArea(scroll_, this);
+  setCentralWidget(view_);
+  view_->onPaint = [this](QPainter& painter, QSize size) { PaintMap(painter, size); };
+  view_->onMousePress = [this](QMouseEvent* e) { OnMousePress(e); };
+  view_->onMouseMove = [this](QMouseEvent* e) { OnMouseMove(e); };
+  view_->onMouseRelease = [this](QMouseEvent* e) { OnMouseRelease(e); };
+  view_->onContextMenu = [this](QContextMenuEvent* e) { OnContextMenu(e); };
+  view_->onKeyPress = [this](QKeyEvent* e) { return OnKeyPress(e); };
+  view_->onResize = [this] {
+    kelvor::RefreshMapExtent(workspace_, scroll_);
+    RecountVisibleCells(workspace_);
+  };
+
+  menus_.Build(menuBar(), menu_, [this](int32_t id) { RunCommand(id); });
+  for (size_t index = 0; index < menus_.popupCount(); ++index) {
+    connect(menus_.popup(index), &QMenu::aboutToShow, this,
+            [this, index] { PreparePopup(static_cast<int32_t>(index)); });
+  }
+  workspace_.undo.onStateChanged = [this] {
+    UpdateUndoMenuState(menu_, workspace_.undo);
+    menus_.Sync(1, menu_);
+  };
+  qApp->installEventFilter(&keys_);
+  InstallShortcuts();
+  resize(640, 480);
+}
+
+MapWindow::~MapWindow() {
+  qApp->removeEventFilter(&keys_);
+  workspace_.undo.onStateChanged = nullptr;
+  delete palette_;
+}
+
+void MapWindow::InstallShortcuts() {
+  // Accelerators work in both windows and always run the map window's commands.
+  for (const AcceleratorDef& accelerator : AcceleratorDefs()) {
+    auto* shortcut = new QShortcut(AcceleratorKey(accelerator), this);
+    shortcut->setContext(Qt::ApplicationShortcut);
+    shortcut->setAutoRepeat(true);
+    const int32_t command = accelerator.command;
+    connect(shortcut, &QShortcut::activated, this, [this, command] { RunCommand(command); });
+  }
+}
+
+void MapWindow::Start(const StartOptions& options) {
+  Workspace& ws = workspace_;
+  scroll_.Init();
+  show();
+  CreatePaletteWindow();
+  // Reset, folders, chip-set scan, atlases and the proposed 20 x 15 map.
+  const StartupResult startup = InitializeWorkspace(ws, options.exeFolder, context_.decoder);
+  RefreshTitle();
+  RebuildSheetMenu();
+  RefreshPaletteExtent();
+  lineCursor_ = LineCursor();
+  fillCursor_ = FillCursor();
+  if (!options.arguments.empty()) OpenDocumentFile(options.arguments.front());
+  ws.input.mouseEnabled = true;
+  UpdateUndoMenuState(menu_, ws.undo);
+  menus_.Sync(1, menu_);
+  if (!startup.chipFolderExists) {
+    const std::string_view format = texts::MissingChipFolder;
+    const size_t at = format.find("%s");
+    const std::string folder = ChipFolderPath(ws.folders.exeFolder, ws.folders.chipFolder);
+    const std::string text =
+        std::string(format.substr(0, at)) + folder + std::string(format.substr(at + 2));
+    context_.messages.Show(text, texts::AppCaption, MessageIcon::None);
+  }
+}
+
+void MapWindow::CreatePaletteWindow() {
+  palette_ = new PaletteWindow(context_, this);
+  palette_->paint = [this](QPainter& painter, QSize size) { PaintPalette(painter, size); };
+  const QRect frame = frameGeometry();
+  palette_->move(frame.right() + 1, frame.top());
+  palette_->show();
+}
+
+void MapWindow::OpenDocumentFile(const std::string& path) {
+  OpenRefresh refresh;
+  OpenDocument(workspace_, path, context_.messages, refresh);
+  if (refresh.title) RefreshTitle();
+  if (refresh.scrollExtents) {
+    RefreshMapExtent();
+    RefreshPaletteExtent();
+  }
+  if (refresh.palette) RepaintPalette();
+  RepaintMap();
+}
+
+void MapWindow::RunCommand(int32_t id) {
+  DispatchMapCommand(context_, id);
+}
+
+void MapWindow::PreparePopup(int32_t index) {
+  UpdateMapMenuState(menu_, index, workspace_, palette_ && palette_->isVisible());
+  menus_.Sync(static_cast<size_t>(index), menu_);
+}
+
+QMenu* MapWindow::BuildContextMenu() {
+  MenuModel model = LoadMenuModel(MenuMapContext);
+  UpdateContextMenuState(model.popups[0], workspace_);
+  auto* menu = new QMenu(this);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  MenuBinding::Fill(menu, model.popups[0], [this](int32_t id) { RunCommand(id); });
+  return menu;
+}
+
+// --- painting --------------------------------------------------------------
+
+void MapWindow::PaintMap(QPainter& painter, QSize size) {
+  PaintRequest request;
+  request.window = ViewMap;
+  request.clientWidth = size.width();
+  request.clientHeight = size.height();
+  const CanvasFactory makeCanvas = [](PixelBuffer& target) {
+    return std::make_unique<QtCanvas>(target);
+  };
+  PixelBuffer picture = PaintView(workspace_, request, makeCanvas, atlases_);
+  if (picture.Empty()) return;
+  painter.drawImage(0, 0, WrapPixelBufferReadOnly(picture));
+}
+
+void MapWindow::PaintPalette(QPainter& painter, QSize size) {
+  PaintRequest request;
+  request.window = ViewPalette;
+  request.clientWidth = size.width();
+  request.clientHeight = size.height();
+  request.paletteHoldsCapture = workspace_.palette.dragging;
+  const CanvasFactory makeCanvas = [](PixelBuffer& target) {
+    return std::make_unique<QtCanvas>(target);
+  };
+  PixelBuffer picture = PaintView(workspace_, request, makeCanvas, atlases_);
+  if (picture.Empty()) return;
+  painter.drawImage(0, 0, WrapPixelBufferReadOnly(picture));
+}
+
+// --- mouse and keys ----------------------------------------------------------
+
+HeldKeys MapWindow::HeldKeysNow() const {
+  return keys_.keys();
+}
+
+HeldKeys MapWindow::KeysWith(const QMouseEvent* event) const {
+  HeldKeys keys = keys_.keys();
+  keys.ctrl = keys.ctrl || event->modifiers().testFlag(Qt::ControlModifier);
+  return keys;
+}
+
+void MapWindow::OnMousePress(QMouseEvent* event) {
+  const PixelPoint point = ToPixelPoint(event->position().toPoint());
+  if (event->button() == Qt::RightButton) {
+    workspace_.input.rightClickPoint = point;
+    return;
+  }
+  if (event->button() != Qt::LeftButton || !workspace_.input.mouseEnabled) return;
+  ApplyToolResult(context_, OnMapButtonDown(workspace_, point, KeysWith(event), context_.clipboard,
+                                            context_.messages));
+}
+
+void MapWindow::OnMouseMove(QMouseEvent* event) {
+  if (!workspace_.input.mouseEnabled) return;
+  const bool leftDown = event->buttons().testFlag(Qt::LeftButton);
+  ApplyToolResult(context_, OnMapMouseMove(workspace_, ToPixelPoint(event->position().toPoint()),
+                                           KeysWith(event), leftDown));
+}
+
+void MapWindow::OnMouseRelease(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  // While the gate is closed this only opens it.
+  ApplyToolResult(context_, OnMapButtonUp(workspace_, KeysWith(event)));
+}
+
+void MapWindow::OnContextMenu(QContextMenuEvent* event) {
+  QMenu* menu = BuildContextMenu();
+  menu->popup(event->globalPos());
+}
+
+bool MapWindow::OnKeyPress(QKeyEvent* event) {
+  MapKey key;
+  switch (event->key()) {
+    case Qt::Key_C:
+      key = MapKey::C;
+      break;
+    case Qt::Key_X:
+      key = MapKey::X;
+      break;
+    case Qt::Key_V:
+      key = MapKey::V;
+      break;
+    case Qt::Key_Control:
+      key = MapKey::Ctrl;
+      break;
+    default:
+      return false;
+  }
+  ApplyToolResult(context_, OnMapKeyDown(workspace_, context_.clipboard, key));
+  return true;
+}
+
+// --- shell actions -----------------------------------------------------------
+
+void MapWindow::RepaintMap() {
+  view_->viewport()->update();
+}
+
+void MapWindow::RepaintPalette() {
+  if (palette_) palette_->Repaint();
+}
+
+void MapWindow::RefreshTitle() {
+  setWindowTitle(QString::fromStdString(FormatMapTitle(workspace_.document)));
+}
+
+void MapWindow::RefreshMapExtent() {
+  kelvor::RefreshMapExtent(workspace_, scroll_);
+  view_->ApplyScroll();
+}
+
+void MapWindow::RefreshPaletteExtent() {
+  if (palette_) palette_->RefreshExtent();
+}
+
+void MapWindow::RebuildSheetMenu() {
+  if (palette_) palette_->RebuildSheetMenu();
+}
+
+void MapWindow::TogglePaletteWindow() {
+  if (!palette_) return;
+  if (palette_->isVisible()) {
+    palette_->hide();
+  } else {
+    palette_->show();
+  }
+}
+
+void MapWindow::SetPaletteTitle(std::string_view title) {
+  if (palette_) {
+    palette_->setWindowTitle(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
+  }
+}
+
+void MapWindow::ShowPenCursor(PenCursor cursor) {
+  switch (cursor) {
+    case PenCursor::Keep:
+      break;
+    case PenCursor::Line:
+      view_->viewport()->setCursor(lineCursor_);
+      break;
+    case PenCursor::Fill:
+      view_->viewport()->setCursor(fillCursor_);
+      break;
+    case PenCursor::Arrow:
+      view_->viewport()->setCursor(Qt::ArrowCursor);
+      break;
+  }
+}
+
+void MapWindow::RequestClose() {
+  close();
+}
+
+void MapWindow::closeEvent(QCloseEvent* event) {
+  if (closing_) {
+    event->accept();
+    return;
+  }
+  if (!context_.messages.AskYesNo(texts::ConfirmQuit, texts::AppCaption)) {
+    event->ignore();
+    return;
+  }
+  closing_ = true;
+  ReleaseDocument(workspace_);
+  context_.clipboard.Empty();
+  if (palette_) palette_->hide();
+  event->accept();
+}
+
+void MapWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void MapWindow::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  // Only the first dropped file is opened.
+  if (urls.isEmpty() || !urls.front().isLocalFile()) return;
+  OpenDocumentFile(urls.front().toLocalFile().toStdString());
+  RepaintMap();
+  event->acceptProposedAction();
+}
+
+}  // namespace kelvor

@@ -1,0 +1,118 @@
+#pragma once
+
+#include <QCursor>
+#include <QMainWindow>
+#include <QPointer>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/editor_context.h"
+#include "app/held_key_tracker.h"
+#include "app/menu_binding.h"
+#include "app/menu_model.h"
+#include "app/palette_window.h"
+#include "app/view_area.h"
+#include "app/view_scroll.h"
+#include "render/scaled_atlas.h"
+
+class QShortcut;
+
+namespace kelvor {
+
+// The services the editor talks to. Any left null is made by the window:
+// message boxes, an in-process clipboard, the Qt image decoder and the
+// dialogs the editor has so far.
+struct EditorServices {
+  Messages* messages = nullptr;
+  Clipboard* clipboard = nullptr;
+  ImageDecoder* decoder = nullptr;
+  EditorDialogs* dialogs = nullptr;
+};
+
+struct StartOptions {
+  std::string exeFolder;               // where map_chip/ is looked for
+  std::vector<std::string> arguments;  // the first one is opened as a document
+};
+
+// The map window: the menu bar of the editor, the map view, and the owner
+// of the chip palette window. It carries out what the commands and tools ask
+// of the shell.
+class MapWindow : public QMainWindow, public ShellActions {
+  Q_OBJECT
+
+ public:
+  MapWindow(Workspace& workspace, EditorServices services = {}, QWidget* parent = nullptr);
+  ~MapWindow() override;
+
+  // The start-up: document reset, palette window, chip-set scan, atlases,
+  // preset map size, command-line document, mouse gate, folder check.
+  void Start(const StartOptions& options);
+
+  // Runs a command of the map window (menu, context menu, accelerator).
+  void RunCommand(int32_t id);
+  // Opens a document (command line, dropped file, Open dialog) and refreshes
+  // what it changed; a file that cannot be read is reported and changes nothing.
+  void OpenDocumentFile(const std::string& path);
+
+  PaletteWindow* paletteWindow() const { return palette_; }
+  ViewArea* view() const { return view_; }
+  ViewScroll& scroll() { return scroll_; }
+  MenuModel& menuModel() { return menu_; }
+  MenuBinding& menus() { return menus_; }
+  EditorContext& context() { return context_; }
+  HeldKeyTracker& keyTracker() { return keys_; }
+  // Recomputes one popup's item states as when it opens, and mirrors them.
+  void PreparePopup(int32_t index);
+  // The context menu with its item states, as a right click shows it.
+  QMenu* BuildContextMenu();
+
+  // ShellActions
+  void RepaintMap() override;
+  void RepaintPalette() override;
+  void RefreshTitle() override;
+  void RefreshMapExtent() override;
+  void RefreshPaletteExtent() override;
+  void RebuildSheetMenu() override;
+  void TogglePaletteWindow() override;
+  void SetPaletteTitle(std::string_view title) override;
+  void ShowPenCursor(PenCursor cursor) override;
+  void RequestClose() override;
+  HeldKeys HeldKeysNow() const override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void CreatePaletteWindow();
+  void InstallShortcuts();
+  void PaintMap(QPainter& painter, QSize size);
+  void PaintPalette(QPainter& painter, QSize size);
+  void OnMousePress(QMouseEvent* event);
+  void OnMouseMove(QMouseEvent* event);
+  void OnMouseRelease(QMouseEvent* event);
+  void OnContextMenu(QContextMenuEvent* event);
+  bool OnKeyPress(QKeyEvent* event);
+  HeldKeys KeysWith(const QMouseEvent* event) const;
+
+  Workspace& workspace_;
+  std::unique_ptr<Messages> ownMessages_;
+  std::unique_ptr<Clipboard> ownClipboard_;
+  std::unique_ptr<ImageDecoder> ownDecoder_;
+  std::unique_ptr<EditorDialogs> ownDialogs_;
+  EditorContext context_;
+  ViewScroll scroll_;
+  ViewArea* view_ = nullptr;
+  MenuModel menu_;
+  MenuBinding menus_;
+  QPointer<PaletteWindow> palette_;
+  HeldKeyTracker keys_;
+  QCursor lineCursor_;
+  QCursor fillCursor_;
+  ScaledAtlasCache atlases_;
+  bool closing_ = false;
+};
+
+}  // namespace kelvor

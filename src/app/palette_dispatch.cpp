@@ -1,0 +1,58 @@
+#include "app/palette_dispatch.h"
+
+#include "document/chip_sheet_loader.h"
+#include "editing/workspace.h"
+#include "palette/palette_commands.h"
+#include "platform/messages.h"
+
+namespace kelvor {
+
+void RescanChipFolder(EditorContext& c) {
+  Workspace& ws = c.workspace;
+  {
+    WaitCursorScope wait(c.messages);
+    ScanChipFolder(ws.sheets, ws.folders.exeFolder, ws.folders.chipFolder, c.decoder);
+  }
+  c.shell.RebuildSheetMenu();
+  c.shell.RefreshPaletteExtent();
+  c.shell.RepaintPalette();
+  c.shell.RepaintMap();
+}
+
+void ApplyPaletteEffect(EditorContext& c, const PaletteEffect& effect) {
+  if (!effect.paletteTitle.empty()) c.shell.SetPaletteTitle(effect.paletteTitle);
+  if (effect.refreshPaletteExtent) c.shell.RefreshPaletteExtent();
+  switch (effect.action) {
+    case PaletteShellAction::None:
+      break;
+    case PaletteShellAction::RescanChipFolder:
+      RescanChipFolder(c);
+      break;
+    case PaletteShellAction::ChipFolderDialog:
+      c.dialogs.RunChipFolderDialog();
+      break;
+    case PaletteShellAction::ChooseColor:
+      if (effect.colorToChoose) c.dialogs.ChooseColor(*effect.colorToChoose);
+      c.shell.RepaintPalette();
+      break;
+    case PaletteShellAction::TransparencyDialog:
+      c.dialogs.RunTransparencyDialog();
+      c.shell.RepaintPalette();
+      break;
+  }
+  if (effect.repaintPalette) c.shell.RepaintPalette();
+  if (effect.repaintMap) c.shell.RepaintMap();
+}
+
+bool DispatchPaletteCommand(EditorContext& c, int32_t id) {
+  PaletteEffect effect = RunPaletteCommand(c.workspace, id);
+  if (!effect.handled && id >= PaletteCommandSheetFirst && id <= PaletteCommandSheetLast) {
+    effect = SelectSheetByCommand(c.workspace, id);
+    effect.handled = true;
+  }
+  if (!effect.handled) return false;
+  ApplyPaletteEffect(c, effect);
+  return true;
+}
+
+}  // namespace kelvor

@@ -1,0 +1,96 @@
+#include "app/palette_window.h"
+
+#include <QCloseEvent>
+#include <QMenuBar>
+#include <QMouseEvent>
+
+#include "app/editor_context.h"
+#include "app/menu_state.h"
+#include "app/palette_dispatch.h"
+#include "editing/workspace.h"
+#include "palette/palette_selection.h"
+#include "resources/artwork.h"
+
+namespace kelvor {
+namespace {
+
+PixelPoint ToPixelPoint(const QPoint& point) {
+  return PixelPoint{point.x(), point.y()};
+}
+
+}  // namespace
+
+PaletteWindow::PaletteWindow(EditorContext& context, QWidget* owner)
+    : QMainWindow(owner, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                             Qt::WindowSystemMenuHint | Qt::CustomizeWindowHint),
+      context_(context),
+      scroll_(&context.workspace.paletteView()),
+      menu_(LoadMenuModel(MenuPaletteWindow)) {
+  setObjectName(QStringLiteral("CLASS_Mapchip"));
+  setWindowTitle(QString::fromUtf8("ﾁｯﾌﾟ配置"));
+  setWindowIcon(AppIcon());
+  scroll_.Init();
+  view_ = new ViewArea(scroll_, this);
+  setCentralWidget(view_);
+  view_->onPaint = [this](QPainter& painter, QSize size) {
+    if (paint) paint(painter, size);
+  };
+  view_->onMousePress = [this](QMouseEvent* e) { OnMousePress(e); };
+  view_->onMouseMove = [this](QMouseEvent* e) { OnMouseMove(e); };
+  view_->onMouseRelease = [this](QMouseEvent* e) { OnMouseRelease(e); };
+
+  menus_.Build(menuBar(), menu_, [this](int32_t id) { RunCommand(id); });
+  for (size_t index = 0; index < menus_.popupCount(); ++index) {
+    connect(menus_.popup(index), &QMenu::aboutToShow, this, [this, index] {
+      UpdatePaletteMenuState(menu_, static_cast<int32_t>(index), context_.workspace);
+      menus_.Sync(index, menu_);
+    });
+  }
+  // The client area is 513 x 513 below the menu bar.
+  resize(ClientSize, ClientSize + menuBar()->sizeHint().height());
+}
+
+void PaletteWindow::RunCommand(int32_t id) {
+  DispatchPaletteCommand(context_, id);
+}
+
+void PaletteWindow::RebuildSheetMenu() {
+  RebuildSheetItems(menu_, context_.workspace.sheets);
+  menus_.Sync(0, menu_);
+}
+
+void PaletteWindow::RefreshExtent() {
+  RefreshPaletteExtent(context_.workspace, scroll_);
+  view_->ApplyScroll();
+}
+
+void PaletteWindow::Repaint() {
+  view_->viewport()->update();
+}
+
+void PaletteWindow::closeEvent(QCloseEvent* event) {
+  // The palette lives as long as the map window; its close box only hides it.
+  event->ignore();
+  hide();
+}
+
+void PaletteWindow::OnMousePress(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  HeldKeys keys = context_.shell.HeldKeysNow();
+  keys.ctrl = keys.ctrl || event->modifiers().testFlag(Qt::ControlModifier);
+  ApplyPaletteEffect(
+      context_, PalettePress(context_.workspace, ToPixelPoint(event->position().toPoint()), keys));
+}
+
+void PaletteWindow::OnMouseMove(QMouseEvent* event) {
+  const bool leftDown = event->buttons().testFlag(Qt::LeftButton);
+  ApplyPaletteEffect(context_, PaletteDrag(context_.workspace,
+                                           ToPixelPoint(event->position().toPoint()), leftDown));
+}
+
+void PaletteWindow::OnMouseRelease(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  ApplyPaletteEffect(context_, PaletteRelease(context_.workspace));
+}
+
+}  // namespace kelvor

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <functional>
+
+#include "app/view_scroll.h"
+
+class QPainter;
+
+namespace kelvor {
+
+// The scrolled client area of one window. Its scroll bars show the
+// ViewScroll model: every bar request goes through the model, which decides
+// the new offset, and the whole client is repainted from the offsets.
+class ViewArea : public QAbstractScrollArea {
+  Q_OBJECT
+
+ public:
+  ViewArea(ViewScroll& scroll, QWidget* parent = nullptr);
+
+  // Pushes the model's ranges, pages and offsets to the bars and repaints.
+  void ApplyScroll();
+  ViewScroll& scroll() { return scroll_; }
+
+  // What the owning window does with the client's events.
+  std::function<void(QPainter&, QSize)> onPaint;
+  std::function<void(QMouseEvent*)> onMousePress;
+  std::function<void(QMouseEvent*)> onMouseMove;
+  std::function<void(QMouseEvent*)> onMouseRelease;
+  std::function<void(QContextMenuEvent*)> onContextMenu;
+  std::function<void()> onResize;              // after the model took the new page size
+  std::function<bool(QKeyEvent*)> onKeyPress;  // true when taken
+
+ protected:
+  bool viewportEvent(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void OnBarAction(ScrollAxis axis, int action);
+
+  ViewScroll& scroll_;
+  bool applying_ = false;
+  QSize lastAreaSize_;
+};
+
+}  // namespace kelvor
