@@ -22,6 +22,10 @@ struct FillStats {
 bool FillPlane(std::span<uint8_t> plane, int32_t column, int32_t row, int32_t width, int32_t height,
                uint8_t value, FillStats* stats = nullptr);
 
+// The same on a plane whose rows lie `stride` bytes apart (stride >= width).
+bool FillRows(std::span<uint8_t> plane, size_t stride, int32_t column, int32_t row, int32_t width,
+              int32_t height, uint8_t value, FillStats* stats = nullptr);
+
 // Fills the region of equal chip indices around (column, row) on one level
 // (LevelBackground or LevelLayer) with `chip`. Flags, the other level and
 // bits 24-31 never change. Nothing happens without a grid, outside it, or

@@ -24,7 +24,9 @@ std::vector<std::string> RowsOf(const std::vector<uint8_t>& plane, int32_t width
   std::vector<std::string> rows;
   for (size_t i = 0; i < plane.size(); i += static_cast<size_t>(width)) {
     std::string row;
-    for (int32_t j = 0; j < width; ++j) row.push_back(static_cast<char>('0' + plane[i + j]));
+    for (size_t j = i; j < plane.size() && j < i + width; ++j) {
+      row.push_back(static_cast<char>('0' + plane[j]));
+    }
     rows.push_back(row);
   }
   return rows;
@@ -163,6 +165,44 @@ TEST(FillPlaneTest, MatchesReferenceOnRandomPlanes) {
     ReferenceFill(expected, width, height, column, row, value);
     ASSERT_TRUE(FillPlane(plane, column, row, width, height, value));
     ASSERT_EQ(plane, expected) << "round " << round << " " << width << "x" << height;
+  }
+}
+
+TEST(FillPlaneTest, RowsApartByAStrideLeaveThePaddingAlone) {
+  // 5 x 3 cells in rows 8 bytes apart; the padding holds the old value too.
+  std::vector<uint8_t> plane = PlaneOf({"00100000", "00100000", "00000"});
+  EXPECT_TRUE(FillRows(plane, 8, 0, 0, 5, 3, 7));
+  EXPECT_EQ(RowsOf(plane, 8)[0], "77177000");
+  EXPECT_EQ(RowsOf(plane, 8)[1], "77177000");
+  EXPECT_EQ(plane.size(), 21u);
+  EXPECT_EQ(std::vector<uint8_t>(plane.begin() + 16, plane.end()),
+            (std::vector<uint8_t>{7, 7, 7, 7, 7}));
+  EXPECT_FALSE(FillRows(plane, 4, 0, 0, 5, 3, 1));  // rows overlap
+  EXPECT_FALSE(FillRows(plane, 8, 0, 0, 5, 4, 1));  // a row more than the plane holds
+}
+
+TEST(AreaFillTest, MatchesReferenceAcrossRowPaddings) {
+  std::mt19937 random(99);
+  for (int round = 0; round < 60; ++round) {
+    const int32_t width = 1 + static_cast<int32_t>(random() % 200);
+    const int32_t height = 1 + static_cast<int32_t>(random() % 12);
+    MapGrid grid;
+    ASSERT_TRUE(grid.Allocate(width, height));
+    std::vector<uint8_t> layer(grid.CellCount());
+    for (size_t i = 0; i < layer.size(); ++i) {
+      layer[i] = static_cast<uint8_t>(random() % 2);
+      (*grid.cells)[i] = 0x5A000000 | static_cast<MapCell>(layer[i]) << 16 | (random() & 0xFFFF);
+    }
+    const std::vector<MapCell> before = *grid.cells;
+    const auto column = static_cast<int32_t>(random() % static_cast<uint32_t>(width));
+    const auto row = static_cast<int32_t>(random() % static_cast<uint32_t>(height));
+    ReferenceFill(layer, width, height, column, row, 9);
+    AreaFill(grid, LevelLayer, column, row, 9);
+    for (size_t i = 0; i < layer.size(); ++i) {
+      ASSERT_EQ((*grid.cells)[i], (before[i] & ~CellLayerMask) | static_cast<MapCell>(layer[i])
+                                                                     << 16)
+          << "round " << round << " cell " << i;
+    }
   }
 }
 
