@@ -84,14 +84,17 @@ void BM_AreaFillSpiral(benchmark::State& state) {
   const auto document = MakeBigDocument();
   MapGrid& grid = document->grid;
   CarveSpiral(grid);
-  uint8_t chip = 1;
-  for (auto _ : state) {
-    AreaFill(grid, LevelBackground, 0, 0, chip);
-    chip = chip == 1 ? 0 : 1;
-  }
-  // The corridor's inner end lies near the middle; the fill must reach it.
   int64_t corridor = 0;
-  for (MapCell cell : *grid.cells) corridor += CellBackground(cell) != 200;
+  for (MapCell cell : *grid.cells) corridor += CellBackground(cell) == 0;
+  uint8_t chip = 0;
+  for (auto _ : state) {
+    chip = chip == 1 ? 0 : 1;
+    AreaFill(grid, LevelBackground, 0, 0, chip);
+  }
+  // Every fill must follow the corridor to its inner end.
+  int64_t reached = 0;
+  for (MapCell cell : *grid.cells) reached += CellBackground(cell) == chip;
+  if (reached != corridor) state.SkipWithError("the fill did not follow the whole corridor");
   state.counters["corridorCells"] = static_cast<double>(corridor);
 }
 BENCHMARK(BM_AreaFillSpiral)->Arg(kSize)->Unit(benchmark::kMillisecond);
