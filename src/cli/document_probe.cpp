@@ -13,19 +13,20 @@ ProbedDocument ProbeDocument(const std::string& path) {
     probed.reason = "not a document (the name must end in .kv)";
     return probed;
   }
-  std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(path);
-  if (!bytes) {
+  MappedFile file;
+  if (!file.Open(path)) {
     probed.reason = "cannot read the file";
     return probed;
   }
-  ParseResult text = ParseTextDocument(*bytes);
+  const std::span<const uint8_t> bytes(file.data(), file.size());
+  ParseResult text = ParseTextDocument(bytes);
   if (text.status == ParseStatus::Ok) {
     probed.ok = true;
     probed.form = "text";
     probed.document = std::move(text.document);
     return probed;
   }
-  ParseResult binary = ParseBinaryDocument(*bytes);
+  ParseResult binary = ParseBinaryDocument(bytes);
   if (binary.status == ParseStatus::Ok) {
     probed.ok = true;
     probed.form = "binary";

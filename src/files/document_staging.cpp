@@ -97,10 +97,12 @@ bool ReadDocumentFile(const std::string& path, MapDocument& document, ChipSheetT
                       SelectionState& selection, Messages& messages,
                       ParseResult (*parse)(std::span<const uint8_t>)) {
   if (!HasExtension(path, "kv")) return false;
-  std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(path);
-  if (!bytes) return false;
-  ParseResult result = parse(*bytes);
-  bytes.reset();  // the staged copy is all that is needed from here on
+  ParseResult result;
+  {
+    MappedFile file;
+    if (!file.Open(path)) return false;
+    result = parse(std::span<const uint8_t>(file.data(), file.size()));
+  }  // the staged copy is all that is needed from here on
   if (result.status == ParseStatus::WrongVersion) {
     messages.Show(texts::WrongVersion, texts::AppCaption, MessageIcon::None);
     return false;

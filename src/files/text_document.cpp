@@ -43,6 +43,23 @@ class LineWriter {
     used_ += text.size();
   }
   void Decimal(int64_t value) { Number(value, 10); }
+  // One line per cell, each a signed decimal (bit 31 set reads as negative).
+  // The map is most of a big document, so this loop writes straight into
+  // the block.
+  void CellLines(const std::vector<MapCell>& cells) {
+    for (MapCell cell : cells) {
+      if (BufferSize - used_ < NumberRoom) Flush();
+      char* at = buffer_.data() + used_;
+      if (!first_) {
+        at[0] = '\r';
+        at[1] = '\n';
+        at += 2;
+      }
+      first_ = false;
+      at = std::to_chars(at, at + 11, static_cast<int32_t>(cell)).ptr;
+      used_ = static_cast<size_t>(at - buffer_.data());
+    }
+  }
   void Hex(uint32_t value) { Number(value, 16); }
   void Space() { Append(" "); }
   void Flush() {
@@ -206,6 +223,7 @@ class TextParser {
   StagedDocument& staged_ = result_.document;
   Section section_ = Section::None;
   size_t lineNumber_ = 0;
+  size_t remaining_ = 0;  // bytes after the current line
   bool anyTag_ = false;
   bool hasVersion_ = false;
   bool mapComplete_ = false;
@@ -239,6 +257,7 @@ ParseResult TextParser::Run(std::span<const uint8_t> bytes) {
     std::string_view line(text + position, end - position);
     if (found && !line.empty() && line.back() == '\r') line.remove_suffix(1);
     position = found ? end + 1 : end;
+    remaining_ = bytes.size() - position;
     ++lineNumber_;
     if (!Line(line)) {
       if (!anyTag_ && result_.status == ParseStatus::Invalid) {
@@ -338,7 +357,11 @@ bool TextParser::Line(std::string_view line) {
     MapGrid& grid = staged_.grid.emplace();
     grid.width = mapWidth_;
     grid.height = mapHeight_;
-    grid.cells.emplace();  // filled as the lines come, completed on commit
+    // Filled as the lines come and completed on commit; every cell line
+    // takes at least two bytes, which bounds what is worth reserving.
+    grid.cells.emplace();
+    grid.cells->reserve(static_cast<size_t>(std::min<uint64_t>(
+        static_cast<uint64_t>(mapWidth_) * static_cast<uint64_t>(mapHeight_), remaining_ / 2)));
     mapCells_ = 0;
     mapComplete_ = false;
     return tag(Section::MapCells);
@@ -559,12 +582,7 @@ void SerializeTextDocument(ByteSink& sink, const MapDocument& document,
   out.Decimal(grid.height);
   out.Line("</mapdata_bin_chip_count>");
   out.Line("<mapdata_bin_data>");
-  if (grid.Exists()) {
-    for (MapCell cell : *grid.cells) {
-      out.NewLine();
-      out.Decimal(static_cast<int32_t>(cell));  // bit 31 set reads as negative
-    }
-  }
+  if (grid.Exists()) out.CellLines(*grid.cells);
   out.Line("</mapdata_bin_data>");
 }
 

@@ -1,6 +1,7 @@
 #include "platform/atomic_file.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -207,6 +208,47 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
   ::close(fd);
   bytes.resize(done);
   return bytes;
+}
+
+MappedFile::~MappedFile() {
+  Close();
+}
+
+void MappedFile::Close() {
+  if (mapping_ != nullptr) ::munmap(mapping_, size_);
+  mapping_ = nullptr;
+  data_ = nullptr;
+  size_ = 0;
+  fallback_.clear();
+}
+
+bool MappedFile::Open(const std::string& path) {
+  Close();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
+    ::close(fd);
+    return false;
+  }
+  if (info.st_size > 0) {
+    void* mapped = ::mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ,
+                          MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    if (mapped != MAP_FAILED) {
+      ::close(fd);
+      mapping_ = mapped;
+      data_ = static_cast<const uint8_t*>(mapped);
+      size_ = static_cast<size_t>(info.st_size);
+      return true;
+    }
+  }
+  ::close(fd);
+  std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(path);
+  if (!bytes) return false;
+  fallback_ = std::move(*bytes);
+  data_ = fallback_.data();
+  size_ = fallback_.size();
+  return true;
 }
 
 }  // namespace kelvor

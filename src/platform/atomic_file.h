@@ -61,4 +61,26 @@ FileWriteStatus WriteFileAtomically(const std::string& path, const void* data, s
 // The whole content of a regular file, or nothing when it cannot be read.
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path);
 
+// A regular file mapped read-only for parsing: no copy of its bytes is made
+// before the parser looks at them.
+class MappedFile {
+ public:
+  MappedFile() = default;
+  ~MappedFile();
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+
+  bool Open(const std::string& path);
+  const uint8_t* data() const { return data_; }
+  size_t size() const { return size_; }
+
+ private:
+  void Close();
+
+  const uint8_t* data_ = nullptr;
+  size_t size_ = 0;
+  void* mapping_ = nullptr;
+  std::vector<uint8_t> fallback_;  // for files that cannot be mapped
+};
+
 }  // namespace kelvor

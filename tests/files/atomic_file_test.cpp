@@ -94,6 +94,15 @@ TEST(ReadWholeFile, ReadsRegularFilesOnly) {
   EXPECT_EQ(ReadWholeFile(dir.File("a.kv")), (std::vector<uint8_t>{'a', 'b', 'c'}));
   EXPECT_FALSE(ReadWholeFile(dir.File("missing.kv")));
   EXPECT_FALSE(ReadWholeFile(dir.path().string()));
+
+  MappedFile mapped;
+  ASSERT_TRUE(mapped.Open(dir.File("a.kv")));
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(mapped.data()), mapped.size()), "abc");
+  test::WriteFileText(dir.File("empty.kv"), "");
+  ASSERT_TRUE(mapped.Open(dir.File("empty.kv")));
+  EXPECT_EQ(mapped.size(), 0u);
+  EXPECT_FALSE(mapped.Open(dir.File("missing.kv")));
+  EXPECT_FALSE(mapped.Open(dir.path().string()));
 }
 
 }  // namespace
