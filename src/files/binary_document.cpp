@@ -258,8 +258,10 @@ ParseResult ParseBinaryDocument(std::span<const uint8_t> bytes) {
           int32_t size = 0;
           std::span<const uint8_t> flags;
           if (!reader.Int32(size)) return truncated();
-          const int64_t block = 4 * static_cast<int64_t>(record.chipColumns) * record.chipRows;
-          if (size < 0 || size > block) {
+          // Both counts may be near 2^31: the product needs unsigned 64 bits.
+          const uint64_t block = 4 * static_cast<uint64_t>(record.chipColumns) *
+                                 static_cast<uint64_t>(record.chipRows);
+          if (size < 0 || static_cast<uint64_t>(size) > block) {
             return Fail(ParseStatus::Invalid, "flag record larger than its sheet" + where);
           }
           if (!reader.Take(static_cast<size_t>(size), flags)) return truncated();
