@@ -206,17 +206,23 @@ class TextParser {
     result_.reason = std::move(reason) + " (line " + std::to_string(lineNumber_) + ")";
     return false;
   }
-  StoredSheetRecord& Record() {
-    if (!recordOpen_) OpenRecord();
-    return result_.document.sheetRecords.back();
+  // The record the sheet sections fill: the open block, or a new one for
+  // sections outside any block. Null (file refused) beyond 256 records.
+  StoredSheetRecord* Record() {
+    if (!recordOpen_ && !OpenRecord()) return nullptr;
+    return &result_.document.sheetRecords.back();
   }
-  void OpenRecord() {
+  bool OpenRecord() {
+    if (result_.document.sheetRecords.size() >= static_cast<size_t>(MaxStoredSheets)) {
+      return Refuse("more than 256 sheet records");
+    }
     StoredSheetRecord record;
     record.name = sheetName_;
     record.chipColumns = chipColumns_;
     record.chipRows = chipRows_;
     result_.document.sheetRecords.push_back(std::move(record));
     recordOpen_ = true;
+    return true;
   }
 
   ParseResult result_;
@@ -315,11 +321,7 @@ bool TextParser::Line(std::string_view line) {
   if (section_ == Section::Flags) return Content(line);
   if (is("<bmp2>")) {
     anyTag_ = true;
-    if (staged_.sheetRecords.size() >= static_cast<size_t>(MaxStoredSheets)) {
-      return Refuse("more than 256 sheet records");
-    }
-    OpenRecord();
-    return true;
+    return OpenRecord();
   }
   if (is("</bmp2>")) {
     anyTag_ = true;
@@ -399,37 +401,42 @@ bool TextParser::Content(std::string_view line) {
       if (line.size() >= static_cast<size_t>(MaxStoredNameBytes)) {
         return Refuse("sheet name longer than 259 bytes");
       }
-      StoredSheetRecord& record = Record();
-      if (record.hasFlags) return Refuse("sheet name after its flags");
+      StoredSheetRecord* record = Record();
+      if (record == nullptr) return false;
+      if (record->hasFlags) return Refuse("sheet name after its flags");
       sheetName_.assign(line);
-      record.name = sheetName_;
+      record->name = sheetName_;
       return true;
     }
     case Section::Transparency: {
-      StoredSheetRecord& record = Record();
+      StoredSheetRecord* record = Record();
+      if (record == nullptr) return false;
       uint32_t color = 0;
-      if (!TakeInt32(line, record.transparent) || !TakeHex(line, color)) {
+      if (!TakeInt32(line, record->transparent) || !TakeHex(line, color)) {
         return Refuse("bad transparency line");
       }
-      record.transparentColor = color;
-      record.hasTransparency = true;
+      record->transparentColor = color;
+      record->hasTransparency = true;
       return true;
     }
     case Section::ChipCount: {
-      StoredSheetRecord& record = Record();
+      StoredSheetRecord* record = Record();
+      if (record == nullptr) return false;
       int32_t columns = 0;
       int32_t rows = 0;
       if (!TakeInt32(line, columns) || !TakeInt32(line, rows)) {
         return Refuse("bad chip count line");
       }
       if (columns < 0 || rows < 0) return Refuse("negative chip count");
-      if (record.hasFlags) return Refuse("chip count after its flags");
-      chipColumns_ = record.chipColumns = columns;
-      chipRows_ = record.chipRows = rows;
+      if (record->hasFlags) return Refuse("chip count after its flags");
+      chipColumns_ = record->chipColumns = columns;
+      chipRows_ = record->chipRows = rows;
       return true;
     }
     case Section::Flags: {
-      StoredSheetRecord& record = Record();
+      StoredSheetRecord* found = Record();
+      if (found == nullptr) return false;
+      StoredSheetRecord& record = *found;
       if (flagRows_ >= 2 * static_cast<int64_t>(chipRows_)) {
         return Refuse("more flag rows than the sheet has");
       }

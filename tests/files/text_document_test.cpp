@@ -278,11 +278,21 @@ TEST_F(TextReaderTest, RefusesDamagedFilesAndLeavesTheDocumentAlone) {
   for (int i = 0; i < 257; ++i) manyEntries.push_back("0 0 0 0 0");
   manyEntries.push_back("</chip1_data>");
 
+  std::vector<std::string> manyBlocks;
+  std::vector<std::string> manyLooseSections;
+  for (int i = 0; i < 257; ++i) {
+    manyBlocks.insert(manyBlocks.end(), {"<bmp2>", "</bmp2>"});
+    manyLooseSections.insert(manyLooseSections.end(),
+                             {"<bmp2_transparent>", "1 0", "</bmp2_transparent>", "</bmp2>"});
+  }
+
   struct Case {
     const char* what;
     std::string text;
   };
   const std::vector<Case> cases = {
+      {"257 sheet blocks", Minimal(manyBlocks)},
+      {"257 sheet records outside blocks", Minimal(manyLooseSections)},
       {"no version", Join({"<mapdata_bin_chip_count>", "1 1", "</mapdata_bin_chip_count>",
                            "<mapdata_bin_data>", "1", "</mapdata_bin_data>"})},
       {"no map", Join({"<version>", "1.41", "</version>"})},
