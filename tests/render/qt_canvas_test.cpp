@@ -219,23 +219,31 @@ TEST(QtCanvas, DirectBlendMatchesQPainterForEveryAlpha) {
   PixelBuffer source = PixelBuffer::Make(32, 32);
   PixelBuffer background = PixelBuffer::Make(40, 40);
   for (size_t i = 0; i < source.pixels.size(); i += 4) {
-    const auto alpha = static_cast<uint8_t>(random() % 256);
+    // Some rows opaque and some clear throughout, the runs blends skip through.
+    const size_t row = i / 4 / 32;
+    auto alpha = static_cast<uint8_t>(random() % 256);
+    if (row % 4 == 1) alpha = 255;
+    if (row % 4 == 2) alpha = 0;
     for (int c = 0; c < 3; ++c) source.pixels[i + c] = static_cast<uint8_t>(random() % (alpha + 1));
     source.pixels[i + 3] = alpha;
   }
   for (size_t i = 0; i < background.pixels.size(); ++i) {
     background.pixels[i] = (i % 4 == 3) ? 255 : static_cast<uint8_t>(random());
   }
-  auto blended = [&](bool direct) {
+  auto blended = [&](bool direct, bool wide) {
     PixelBuffer target = background;
     QtCanvas canvas(target);
     canvas.SetDirectPathsEnabled(direct);
+    canvas.SetWideBlendEnabled(wide);
     canvas.SetClip({0, 0, 38, 40});
     canvas.BlendImage(source, {0, 0, 32, 32}, {-5, 2, 32, 32});
     canvas.BlendImage(source, {4, 4, 20, 20}, {20, 20, 20, 20});
     return target.pixels;
   };
-  EXPECT_EQ(blended(true), blended(false));
+  // Rows of 27, 32 and 20 pixels: whole vector steps and every kind of tail.
+  const std::vector<uint8_t> reference = blended(false, false);
+  EXPECT_EQ(blended(true, true), reference);
+  EXPECT_EQ(blended(true, false), reference);
 }
 
 TEST(QtCanvas, StretchedBlendRepeatsPixelsWithoutSmoothing) {
