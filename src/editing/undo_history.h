@@ -48,9 +48,8 @@ class UndoHistory {
   bool redoDisabled() const { return redoDisabled_; }
   bool wrapped() const { return wrapped_; }
 
-  // Whether slot `index` holds a snapshot, and its size.
+  // Whether slot `index` holds a snapshot.
   bool SlotFilled(int32_t index) const;
-  const UndoSnapshot& Slot(int32_t index) const { return slots_[static_cast<size_t>(index)]; }
   // Bytes of cell data and bookkeeping the history keeps alive, each shared
   // piece counted once.
   uint64_t HeldBytes() const;
