@@ -1,6 +1,7 @@
 #include "document/chip_sheet_loader.h"
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -12,18 +13,23 @@ namespace {
 
 constexpr char Separator = static_cast<char>(std::filesystem::path::preferred_separator);
 
-void FreeSheet(ChipSheet& sheet) {
-  sheet.bitmap = PixelBuffer{};
+// The slot no longer holds an image, but its pixel memory stays for the
+// next image loaded into it (a rescan reloads the same files mostly).
+void FreeSheetKeepingMemory(ChipSheet& sheet) {
+  sheet.bitmap.pixels.clear();
+  sheet.bitmap.width = sheet.bitmap.height = sheet.bitmap.stride = 0;
   sheet.chipFlags.reset();
 }
 
 bool ChipHasTranslucentPixel(const PixelBuffer& bitmap, int32_t column, int32_t row) {
   const int32_t left = column * ChipSize;
   for (int32_t y = row * ChipSize; y < (row + 1) * ChipSize; ++y) {
-    const uint8_t* p = bitmap.At(left, y);
-    for (int32_t x = 0; x < ChipSize; ++x, p += 4) {
-      if (p[3] < 255) return true;
-    }
+    // A whole chip row at once: the alpha bytes AND to 255 only when all are.
+    uint32_t row[ChipSize];
+    std::memcpy(row, bitmap.At(left, y), sizeof row);
+    uint32_t all = 0xFFFFFFFFu;
+    for (uint32_t pixel : row) all &= pixel;
+    if ((all >> 24) != 255) return true;
   }
   return false;
 }
@@ -42,7 +48,7 @@ std::string ChipSheetPath(const std::string& exeFolder, const std::string& chipF
 
 SheetMenu ScanChipFolder(ChipSheetTable& sheets, const std::string& exeFolder,
                          const std::string& chipFolder, ImageDecoder& decoder) {
-  for (ChipSheet& sheet : sheets.sheets) FreeSheet(sheet);
+  for (ChipSheet& sheet : sheets.sheets) FreeSheetKeepingMemory(sheet);
   sheets.sheetCount = 0;
 
   std::vector<FolderEntry> entries;
@@ -57,6 +63,9 @@ SheetMenu ScanChipFolder(ChipSheetTable& sheets, const std::string& exeFolder,
       if (++sheets.sheetCount == ChipSheetSlots) break;
     }
   }
+  for (int32_t i = sheets.sheetCount; i < ChipSheetSlots; ++i) {
+    sheets.sheets[static_cast<size_t>(i)].bitmap = PixelBuffer{};
+  }
   return RebuildFileMenu(sheets);
 }
 
@@ -64,9 +73,10 @@ bool LoadChipSheet(ChipSheet& sheet, const std::string& path, bool allocateFlags
                    ImageDecoder& decoder) {
   sheet.chipColumns = 0;
   sheet.chipRows = 0;
+  // The previous image is gone even when the new file fails; its memory
+  // goes to the decoder for reuse.
+  PixelBuffer image = std::move(sheet.bitmap);
   sheet.bitmap = PixelBuffer{};
-
-  PixelBuffer image;
   if (!decoder.Decode(path, image) || image.Empty()) return false;
 
   sheet.bitmap = std::move(image);

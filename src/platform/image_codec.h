@@ -21,6 +21,8 @@ inline constexpr int32_t MaxImageSide = 16384;
 // premultiplied by alpha. A 32-bit BMP is the exception: its pixels come as
 // stored, the fourth byte being the alpha. Anything that is not a readable
 // image is refused (false) without a message; `out` is then left empty.
+// `out` may come holding an earlier image whose memory the decoder reuses;
+// its contents are ignored.
 class ImageDecoder {
  public:
   virtual ~ImageDecoder() = default;

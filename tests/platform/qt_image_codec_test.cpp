@@ -50,6 +50,25 @@ TEST_F(QtImageCodecTest, PngComesOutPremultipliedWithItsOwnAlpha) {
   EXPECT_EQ(PixelAt(out, 2, 1), (Bytes{0, 0, 0, 0}));
 }
 
+TEST_F(QtImageCodecTest, ReusedMemoryOfAnEarlierImageNeverLeaks) {
+  QImage opaque(2, 2, QImage::Format_RGB32);
+  opaque.fill(qRgb(7, 8, 9));
+  ASSERT_TRUE(opaque.save(QString::fromStdString(dir.File("o.png")), "PNG"));
+  QImage translucent = StraightImage(1, 1);
+  translucent.setPixel(0, 0, qRgba(255, 0, 0, 51));
+  ASSERT_TRUE(translucent.save(QString::fromStdString(dir.File("t.png")), "PNG"));
+
+  PixelBuffer out = PixelBuffer::Make(64, 64);
+  std::fill(out.pixels.begin(), out.pixels.end(), uint8_t{0x5A});
+  ASSERT_TRUE(decoder.Decode(dir.File("o.png"), out));
+  ASSERT_EQ(out.pixels.size(), 16u);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(PixelAt(out, i % 2, i / 2), (Bytes{9, 8, 7, 255}));
+  ASSERT_TRUE(decoder.Decode(dir.File("t.png"), out));
+  EXPECT_EQ(out.pixels, (std::vector<uint8_t>{0, 0, 51, 51}));
+  EXPECT_FALSE(decoder.Decode(dir.File("none.png"), out));
+  EXPECT_TRUE(out.Empty());
+}
+
 TEST_F(QtImageCodecTest, TwentyFourBitBmpIsOpaque) {
   QImage image(2, 2, QImage::Format_RGB888);
   image.fill(qRgb(1, 2, 3));

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
@@ -38,6 +39,54 @@ bool DecodeBmp32(QFile& file, const Bmp32Header& header, PixelBuffer& out) {
                    static_cast<size_t>(bytes.size()), out);
 }
 
+// Formats whose memory is blue, green, red, alpha (or an unused 0xFF) on
+// little-endian machines.
+bool IsBgra32(QImage::Format format) {
+  return format == QImage::Format_ARGB32 || format == QImage::Format_RGB32 ||
+         format == QImage::Format_ARGB32_Premultiplied;
+}
+
+uint32_t Premultiply(uint32_t x) {
+  // Qt's own premultiplication: exact for alpha 255 and 0.
+  const uint32_t a = x >> 24;
+  uint32_t redBlue = (x & 0xFF00FFu) * a;
+  redBlue = ((redBlue + ((redBlue >> 8) & 0xFF00FFu) + 0x800080u) >> 8) & 0xFF00FFu;
+  uint32_t green = ((x >> 8) & 0xFFu) * a;
+  green = (green + ((green >> 8) & 0xFFu) + 0x80u) & 0xFF00u;
+  return redBlue | green | (a << 24);
+}
+
+// Brings pixels decoded in one of those formats to premultiplied BGRA.
+void FinishBgra32(PixelBuffer& pixels, QImage::Format format) {
+  if (format == QImage::Format_ARGB32_Premultiplied) return;
+  uint8_t* const bytes = pixels.pixels.data();
+  const size_t count = pixels.pixels.size() / 4;
+  if (format == QImage::Format_RGB32) {
+    for (size_t i = 0; i < count; ++i) bytes[i * 4 + 3] = 255;
+    return;
+  }
+  size_t i = 0;
+  // Chip sheets are mostly opaque: four opaque pixels are skipped at once.
+  for (; i + 4 <= count; i += 4) {
+    uint64_t pair[2];
+    std::memcpy(pair, bytes + i * 4, 16);
+    constexpr uint64_t Alphas = 0xFF000000FF000000u;
+    if ((pair[0] & pair[1] & Alphas) == Alphas) continue;
+    for (size_t k = i; k < i + 4; ++k) {
+      uint32_t x;
+      std::memcpy(&x, bytes + k * 4, 4);
+      x = Premultiply(x);
+      std::memcpy(bytes + k * 4, &x, 4);
+    }
+  }
+  for (; i < count; ++i) {
+    uint32_t x;
+    std::memcpy(&x, bytes + i * 4, 4);
+    x = Premultiply(x);
+    std::memcpy(bytes + i * 4, &x, 4);
+  }
+}
+
 bool TooLarge(const QSize& size) {
   return size.width() > MaxImageSide || size.height() > MaxImageSide;
 }
@@ -55,22 +104,49 @@ QtImageDecoder::QtImageDecoder() {
 }
 
 bool QtImageDecoder::Decode(const std::string& path, PixelBuffer& out) {
+  PixelBuffer recycled = std::move(out);  // its memory, if any, is reused
   out = PixelBuffer{};
+  // Only regular files: opening a pipe or a device found in the chip-set
+  // folder would block the scan or read without end.
+  if (!QFileInfo(FileName(path)).isFile()) return false;
   QFile file(FileName(path));
   if (!file.open(QIODevice::ReadOnly)) return false;
 
   const QByteArray head = file.read(static_cast<qint64>(Bmp32HeaderProbeBytes));
   const Bmp32Header bmp = ParseBmp32Header(reinterpret_cast<const uint8_t*>(head.constData()),
                                            static_cast<size_t>(head.size()));
-  if (bmp.kind == Bmp32Kind::Damaged) return false;
-  if (bmp.kind == Bmp32Kind::Bmp32) return DecodeBmp32(file, bmp, out);
+  if (bmp.kind != Bmp32Kind::NotBmp32) {
+    return bmp.kind == Bmp32Kind::Bmp32 && DecodeBmp32(file, bmp, out);
+  }
   if (!file.seek(0)) return false;
 
   QImageReader reader(&file);
   reader.setAutoTransform(false);
   const QSize announced = reader.size();
   if (announced.isValid() && TooLarge(announced)) return false;
-  QImage image = reader.read();
+
+  // Let the reader write straight into our pixel memory when it decodes to
+  // a 32-bit layout of our byte order anyway: no copy, no extra pass.
+  QImage image;
+  const QImage::Format nativeFormat = reader.imageFormat();
+  if (announced.isValid() && !announced.isEmpty() && IsBgra32(nativeFormat)) {
+    PixelBuffer pixels = std::move(recycled);
+    pixels.width = announced.width();
+    pixels.height = announced.height();
+    pixels.stride = pixels.width * 4;
+    pixels.pixels.resize(static_cast<size_t>(pixels.stride) * static_cast<size_t>(pixels.height));
+    image = QImage(pixels.pixels.data(), pixels.width, pixels.height, pixels.stride, nativeFormat);
+    if (!reader.read(&image)) return false;
+    if (image.constBits() == pixels.pixels.data() && image.format() == nativeFormat &&
+        image.size() == announced) {
+      image = QImage();  // drop the view before the memory moves
+      FinishBgra32(pixels, nativeFormat);
+      out = std::move(pixels);
+      return true;
+    }
+  } else {
+    image = reader.read();
+  }
   if (image.isNull() || image.width() < 1 || image.height() < 1 || TooLarge(image.size())) {
     return false;
   }
