@@ -241,8 +241,14 @@ bool FillRows(std::span<uint8_t> plane, size_t stride, int32_t column, int32_t r
   return complete;
 }
 
+bool GridShapeHolds(const MapGrid& grid) {
+  return grid.Exists() && grid.width >= 0 && grid.height >= 0 &&
+         static_cast<uint64_t>(grid.width) * static_cast<uint64_t>(grid.height) == grid.CellCount();
+}
+
 void AreaFill(MapGrid& grid, int32_t level, int32_t column, int32_t row, uint8_t chip) {
-  if (!grid.Contains(column, row) || (level != LevelBackground && level != LevelLayer)) return;
+  if (!GridShapeHolds(grid) || !grid.Contains(column, row)) return;
+  if (level != LevelBackground && level != LevelLayer) return;
   std::vector<MapCell>& cells = *grid.cells;
   const int shift = level == LevelLayer ? 16 : 0;
   const MapCell keep = ~(static_cast<MapCell>(0xFF) << shift);

@@ -26,6 +26,10 @@ bool FillPlane(std::span<uint8_t> plane, int32_t column, int32_t row, int32_t wi
 bool FillRows(std::span<uint8_t> plane, size_t stride, int32_t column, int32_t row, int32_t width,
               int32_t height, uint8_t value, FillStats* stats = nullptr);
 
+// True when the grid exists and holds exactly width x height cells. Every
+// tool checks it before computing cell positions from the two sizes.
+bool GridShapeHolds(const MapGrid& grid);
+
 // Fills the region of equal chip indices around (column, row) on one level
 // (LevelBackground or LevelLayer) with `chip`. Flags, the other level and
 // bits 24-31 never change. Nothing happens without a grid, outside it, or

@@ -15,7 +15,7 @@ namespace kelvor {
 namespace {
 
 bool HasCells(const MapGrid& grid) {
-  return grid.Exists() && grid.width > 0 && grid.height > 0 && grid.CellCount() > 0;
+  return GridShapeHolds(grid) && grid.width > 0 && grid.height > 0;
 }
 
 bool CurrentSheetLoaded(const ChipSheetTable& sheets) {
@@ -202,7 +202,7 @@ ToolResult OnMapButtonUp(Workspace& ws, const HeldKeys& keys) {
 
 void PlaceItem(MapGrid& grid, const MapEditState& edit, int32_t column, int32_t row,
                const PlacementItem& item) {
-  if (!grid.Exists() || (item.level != LevelBackground && item.level != LevelLayer)) return;
+  if (!GridShapeHolds(grid) || (item.level != LevelBackground && item.level != LevelLayer)) return;
   const int64_t targetColumn =
       static_cast<int64_t>(column) + item.sheetColumn - static_cast<int64_t>(edit.originColumn);
   const int64_t targetRow =
@@ -222,7 +222,7 @@ void PlaceItem(MapGrid& grid, const MapEditState& edit, int32_t column, int32_t 
 }
 
 void EraseChipsAtCell(MapGrid& grid, int32_t column, int32_t row, const HeldKeys& keys) {
-  if (!grid.Contains(column, row)) return;
+  if (!GridShapeHolds(grid) || !grid.Contains(column, row)) return;
   MapCell& cell = grid.At(column, row);
   if (keys.b) cell = WithBackground(cell, 0);
   if (keys.l) cell = WithLayer(cell, 0);

@@ -4,6 +4,7 @@
 #include <new>
 #include <vector>
 
+#include "editing/area_fill.h"
 #include "editing/clipboard_block.h"
 #include "editing/point_to_cell.h"
 
@@ -14,7 +15,8 @@ namespace {
 // Selection flags that fit the grid; after a size change without a reset
 // they would address the wrong cells.
 bool SelectionFitsGrid(const MapGrid& grid, const SelectionState& selection) {
-  return grid.Exists() && selection.hasFlags && selection.selectionFlags.size() == grid.CellCount();
+  return GridShapeHolds(grid) && selection.hasFlags &&
+         selection.selectionFlags.size() == grid.CellCount();
 }
 
 size_t IndexOf(const MapGrid& grid, int32_t column, int32_t row) {
@@ -133,7 +135,7 @@ bool PasteAt(MapGrid& grid, PasteBlock& paste, UndoHistory& undo, Clipboard& cli
     // the previous paste then stays.
     ParseClipboardBlock(*blocks.blockSize, *blocks.blockCells, *blocks.blockMask, paste);
   }
-  if (!paste.hasBlock || !grid.Exists() || column < 0 || row < 0) return false;
+  if (!paste.hasBlock || !GridShapeHolds(grid) || column < 0 || row < 0) return false;
   const size_t count =
       static_cast<size_t>(paste.blockWidth) * static_cast<size_t>(paste.blockHeight);
   if (paste.blockWidth <= 0 || paste.blockHeight <= 0) return false;

@@ -253,6 +253,16 @@ TEST_F(EditToolsTest, EmptyGridIsLeftAlone) {
   }
 }
 
+TEST_F(EditToolsTest, GridWhoseCellsDoNotMatchItsSizeIsLeftAlone) {
+  Mark(0, 0);
+  ws.document.grid.cells->resize(30);  // 20 x 20 claimed, 30 cells held
+  for (const char* keys : {"", "K", "B", "V"}) Down(test::CellCentre(19, 19), keys);
+  ws.edit.fillMode = true;
+  Down(test::CellCentre(19, 19));
+  EXPECT_EQ(*ws.document.grid.cells, std::vector<MapCell>(30, 0));
+  EXPECT_EQ(ws.undo.cursor(), -1);
+}
+
 TEST_F(EditToolsTest, MouseGateClosedIgnoresPressesUntilARelease) {
   Mark(0, 0);
   ws.input.mouseEnabled = false;

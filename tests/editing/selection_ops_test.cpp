@@ -112,6 +112,15 @@ TEST_F(SelectionOpsTest, DragRectangleFollowsTheMouse) {
   EXPECT_EQ(SelectedCount(), 12);
 }
 
+TEST_F(SelectionOpsTest, CtrlDuringAnotherStrokeSelectsNothing) {
+  OnMapButtonDown(ws, test::CellCentre(1, 1), {}, clipboard, messages);
+  OnMapMouseMove(ws, test::CellCentre(4, 4), Ctrl(), true);
+  EXPECT_FALSE(ws.selection.selectionDragActive);
+  OnMapButtonUp(ws, Ctrl());
+  EXPECT_EQ(SelectedCount(), 0);
+  EXPECT_EQ(ws.selection.selectionRect, SelectionRect{});
+}
+
 TEST_F(SelectionOpsTest, EndOfDragClearsTheMarksOfThePaintingModes) {
   Cell(0, 0) = CellFlagCollisionMark | CellFlagPriorityMark | CellFlagCollision;
   ws.palette.mode = PaletteModeCollision;
