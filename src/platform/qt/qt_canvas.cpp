@@ -132,7 +132,7 @@ __attribute__((target("avx2"))) void BlendRowAvx2(const uint8_t* source, uint8_t
     const __m256i blended = _mm256_add_epi8(s, _mm256_packus_epi16(low, high));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(target), blended);
   }
-  BlendRow(source, target, count - i);
+  if (i < count) BlendRow(source, target, count - i);
 }
 
 bool HasAvx2() {
@@ -301,6 +301,30 @@ bool QtCanvas::FrameRectangle(std::span<const CanvasPoint> p) {
   const int64_t before = w / 2;
   const int64_t after = w - before;
   const uint32_t pixel = PenPixel();
+  const int64_t outerLeft = x0 - before, outerRight = x1 + after;
+  const int64_t outerTop = y0 - before, outerBottom = y1 + after;
+  if (outerLeft >= clipLeft_ && outerTop >= clipTop_ && outerRight <= clipRight_ &&
+      outerBottom <= clipBottom_) {
+    // Wholly visible, as nearly every frame is: one pass over its rows.
+    const int64_t innerLeft = x0 + after, innerRight = x1 - before;
+    const int64_t innerTop = y0 + after, innerBottom = y1 - before;
+    const bool hollow = innerLeft < innerRight;
+    uint8_t* row = target_.At(static_cast<int32_t>(outerLeft), static_cast<int32_t>(outerTop));
+    const auto stride = static_cast<size_t>(target_.stride);
+    for (int64_t y = outerTop; y < outerBottom; ++y, row += stride) {
+      if (hollow && y >= innerTop && y < innerBottom) {
+        for (int64_t x = outerLeft; x < innerLeft; ++x)
+          StorePixel(row + (x - outerLeft) * 4, pixel);
+        for (int64_t x = innerRight; x < outerRight; ++x) {
+          StorePixel(row + (x - outerLeft) * 4, pixel);
+        }
+      } else {
+        for (int64_t x = outerLeft; x < outerRight; ++x)
+          StorePixel(row + (x - outerLeft) * 4, pixel);
+      }
+    }
+    return true;
+  }
   FillBox(x0 - before, y0 - before, x1 + after, y0 + after, pixel);  // top
   FillBox(x0 - before, y1 - before, x1 + after, y1 + after, pixel);  // bottom
   FillBox(x0 - before, y0 + after, x0 + after, y1 - before, pixel);  // left
