@@ -113,10 +113,10 @@ void PrefetchAhead(const uint8_t* cells, size_t stride, int32_t column, int32_t 
 // direction `up` for as long as it stays one cell wide. Such a cell needs no
 // look at the row it came from (that is its parent, just filled) and its run
 // is the cell alone, so the stack is not needed; where the corridor widens,
-// the cell is left to the general scan as a seed.
-void WalkCorridor(std::vector<Seed>& stack, uint8_t* cells, size_t stride, int32_t width,
-                  int32_t height, int32_t column, int32_t row, bool up, uint8_t old,
-                  uint8_t value) {
+// the cell is left to the general scan as a seed. Returns the last row filled.
+int32_t WalkCorridor(std::vector<Seed>& stack, uint8_t* cells, size_t stride, int32_t width,
+                     int32_t height, int32_t column, int32_t row, bool up, uint8_t old,
+                     uint8_t value) {
   const ptrdiff_t step = up ? -static_cast<ptrdiff_t>(stride) : static_cast<ptrdiff_t>(stride);
   const int32_t rowStep = up ? -1 : 1;
   uint8_t* at = cells + static_cast<size_t>(row) * stride + static_cast<size_t>(column);
@@ -124,10 +124,10 @@ void WalkCorridor(std::vector<Seed>& stack, uint8_t* cells, size_t stride, int32
   const bool hasRight = column + 1 < width;
   for (int32_t next = row + rowStep; next >= 0 && next < height; next += rowStep) {
     uint8_t* nextAt = at + step;
-    if (*nextAt != old) return;
+    if (*nextAt != old) return next - rowStep;
     if ((hasLeft && nextAt[-1] == old) || (hasRight && nextAt[1] == old)) {
       stack.push_back(MakeSeed(column, next, up, column, column));
-      return;
+      return next - rowStep;
     }
     *nextAt = value;
 #if defined(__GNUC__) || defined(__clang__)
@@ -136,6 +136,7 @@ void WalkCorridor(std::vector<Seed>& stack, uint8_t* cells, size_t stride, int32
 #endif
     at = nextAt;
   }
+  return up ? 0 : height - 1;
 }
 
 // One seed per run of `old` cells within [left, right] of a neighbouring
@@ -185,6 +186,8 @@ bool FillRows(std::span<uint8_t> plane, size_t stride, int32_t column, int32_t r
 
   std::vector<Seed> stack;
   size_t peak = 1;
+  int32_t firstRow = row;
+  int32_t lastRow = row;
   bool complete = true;
   try {
     stack.reserve(1024);
@@ -204,9 +207,13 @@ bool FillRows(std::span<uint8_t> plane, size_t stride, int32_t column, int32_t r
       const int32_t left = RunStart(line, x, old);
       const int32_t right = FirstNotEqual(line, x, width, old) - 1;
       SetRun(line, left, right, value);
+      firstRow = std::min(firstRow, y);
+      lastRow = std::max(lastRow, y);
 
       if (left == right && parentLeft <= x && x <= parentRight) {
-        WalkCorridor(stack, cells, stride, width, height, x, y, up, old, value);
+        const int32_t end = WalkCorridor(stack, cells, stride, width, height, x, y, up, old, value);
+        firstRow = std::min(firstRow, end);
+        lastRow = std::max(lastRow, end);
         continue;
       }
       // On through the row ahead, then back over the parent row beside the parent run.
@@ -237,7 +244,11 @@ bool FillRows(std::span<uint8_t> plane, size_t stride, int32_t column, int32_t r
   } catch (const std::bad_alloc&) {
     complete = false;
   }
-  if (stats) stats->peakEntries = std::max(stats->peakEntries, peak);
+  if (stats) {
+    stats->peakEntries = std::max(stats->peakEntries, peak);
+    stats->firstRow = firstRow;
+    stats->lastRow = lastRow;
+  }
   return complete;
 }
 
@@ -271,11 +282,15 @@ void AreaFill(MapGrid& grid, int32_t level, int32_t column, int32_t row, uint8_t
     for (size_t x = 0; x < width; ++x) target[x] = static_cast<uint8_t>(source[x] >> shift);
   }
 
-  if (!FillRows({plane.get(), planeSize}, stride, column, row, grid.width, grid.height, chip)) {
+  FillStats stats;
+  if (!FillRows({plane.get(), planeSize}, stride, column, row, grid.width, grid.height, chip,
+                &stats)) {
     return;
   }
 
-  for (size_t y = 0; y < height; ++y) {
+  // Rows the fill never reached hold their own values: only the others go back.
+  const auto lastRow = static_cast<size_t>(stats.lastRow);
+  for (auto y = static_cast<size_t>(stats.firstRow); y <= lastRow; ++y) {
     MapCell* out = cells.data() + y * width;
     const uint8_t* source = plane.get() + y * stride;
     for (size_t x = 0; x < width; ++x) {

@@ -12,6 +12,8 @@ namespace kelvor {
 struct FillStats {
   bool stackAllocated = false;  // false when there was nothing to fill
   size_t peakEntries = 0;       // most pending runs held at once
+  int32_t firstRow = 0;         // the rows between which cells were filled
+  int32_t lastRow = -1;
 };
 
 // Sets every cell of the 4-connected region of equal values around
