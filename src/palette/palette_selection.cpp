@@ -87,16 +87,17 @@ PaletteEffect PaletteDrag(Workspace& ws, PixelPoint point, bool leftButtonDown) 
 PaletteEffect PaletteRelease(Workspace& ws) {
   PaletteEffect effect;
   PaletteState& palette = ws.palette;
-  if (!ValidMode(palette.mode) || !ValidCurrent(ws.sheets)) return effect;
+  // The drag ends and the capture goes whatever happens next, so no later
+  // move can stretch a drag whose sheet went away.
+  effect.releaseMouse = palette.dragging;
+  const bool wasDragging = palette.dragging;
+  palette.dragging = false;
+  // A release with no press of ours before it (the button went down
+  // elsewhere) must not apply the previous drag again.
+  if (!wasDragging || !ValidMode(palette.mode) || !ValidCurrent(ws.sheets)) return effect;
   ChipSheet& sheet = ws.sheets.Current();
   if (!Markable(sheet)) return effect;
 
-  effect.releaseMouse = true;
-  // A release with no press of ours before it (the button went down
-  // elsewhere) must not apply the previous drag again.
-  const bool wasDragging = palette.dragging;
-  palette.dragging = false;
-  if (!wasDragging) return effect;
   const uint8_t bit = palette.ModeBit();
   const int32_t right = std::min(palette.dragRight, sheet.chipColumns - 1);
   const int32_t bottom = std::min(palette.dragBottom, sheet.chipRows - 1);

@@ -108,7 +108,14 @@ TEST_F(PaletteFixture, PressDragReleaseProtocol) {
 
   // A release whose press happened elsewhere changes nothing.
   ClearChipBit(ws.sheets, 0);
-  PaletteRelease(ws);
+  EXPECT_FALSE(PaletteRelease(ws).repaintPalette);
+  EXPECT_TRUE(Marked(ChipFlagSelected).empty());
+
+  // A sheet that lost its image mid-drag: the drag still ends, nothing is marked.
+  PalettePress(ws, At(1, 1), {});
+  sheet().bitmap = PixelBuffer{};
+  EXPECT_TRUE(PaletteRelease(ws).releaseMouse);
+  EXPECT_FALSE(ws.palette.dragging);
   EXPECT_TRUE(Marked(ChipFlagSelected).empty());
 }
 
