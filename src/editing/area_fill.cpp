@@ -257,46 +257,88 @@ bool GridShapeHolds(const MapGrid& grid) {
          static_cast<uint64_t>(grid.width) * static_cast<uint64_t>(grid.height) == grid.CellCount();
 }
 
-void AreaFill(MapGrid& grid, int32_t level, int32_t column, int32_t row, uint8_t chip) {
-  if (!GridShapeHolds(grid) || !grid.Contains(column, row)) return;
-  if (level != LevelBackground && level != LevelLayer) return;
-  std::vector<MapCell>& cells = *grid.cells;
-  const int shift = level == LevelLayer ? 16 : 0;
-  const MapCell keep = ~(static_cast<MapCell>(0xFF) << shift);
-  if (static_cast<uint8_t>(grid.At(column, row) >> shift) == chip) return;
-
-  // The plane's rows are padded to an odd number of cache lines: with rows a
+AreaFillBatch::AreaFillBatch(MapGrid& grid) : grid_(grid) {
+  if (!GridShapeHolds(grid)) return;
+  // The planes' rows are padded to an odd number of cache lines: with rows a
   // power of two apart, a walk down a column keeps hitting the same few cache
   // sets and runs several times slower.
-  const auto width = static_cast<size_t>(grid.width);
-  const auto height = static_cast<size_t>(grid.height);
-  size_t stride = (width + 63) / 64 * 64;
-  if ((stride / 64) % 2 == 0) stride += 64;
+  stride_ = (static_cast<size_t>(grid.width) + 63) / 64 * 64;
+  if ((stride_ / 64) % 2 == 0) stride_ += 64;
+}
+
+AreaFillBatch::~AreaFillBatch() = default;
+
+AreaFillBatch::Plane* AreaFillBatch::PlaneOf(int32_t level) {
+  Plane& plane = planes_[static_cast<size_t>(level)];
+  if (plane.bytes) return &plane;
+  const auto width = static_cast<size_t>(grid_.width);
+  const auto height = static_cast<size_t>(grid_.height);
   // Every byte of a row is written before it is read, so the plane is not zeroed first.
-  const size_t planeSize = stride * height;
-  const std::unique_ptr<uint8_t[]> plane(new (std::nothrow) uint8_t[planeSize]);
-  if (!plane) return;
+  plane.bytes.reset(new (std::nothrow) uint8_t[stride_ * height]);
+  if (!plane.bytes) return nullptr;
+  const int shift = level == LevelLayer ? 16 : 0;
   for (size_t y = 0; y < height; ++y) {
-    const MapCell* source = cells.data() + y * width;
-    uint8_t* target = plane.get() + y * stride;
+    const MapCell* source = grid_.cells->data() + y * width;
+    uint8_t* target = plane.bytes.get() + y * stride_;
     for (size_t x = 0; x < width; ++x) target[x] = static_cast<uint8_t>(source[x] >> shift);
   }
+  return &plane;
+}
 
-  FillStats stats;
-  if (!FillRows({plane.get(), planeSize}, stride, column, row, grid.width, grid.height, chip,
-                &stats)) {
+void AreaFillBatch::Fill(int32_t level, int32_t column, int32_t row, uint8_t chip) {
+  if (failed_ || stride_ == 0 || !GridShapeHolds(grid_) || !grid_.Contains(column, row)) return;
+  if (level != LevelBackground && level != LevelLayer) return;
+  const Plane* existing = &planes_[static_cast<size_t>(level)];
+  if (!existing->bytes) {
+    // Until a plane exists the grid tells the value, and a fill that changes
+    // nothing needs no plane.
+    if (CellChip(grid_.At(column, row), level) == chip) return;
+  }
+  Plane* plane = PlaneOf(level);
+  if (!plane) {
+    failed_ = true;
     return;
   }
+  const size_t size = stride_ * static_cast<size_t>(grid_.height);
+  FillStats stats;
+  if (!FillRows({plane->bytes.get(), size}, stride_, column, row, grid_.width, grid_.height, chip,
+                &stats)) {
+    failed_ = true;
+    return;
+  }
+  if (stats.firstRow <= stats.lastRow) {
+    plane->firstRow = std::min(plane->firstRow, stats.firstRow);
+    plane->lastRow = std::max(plane->lastRow, stats.lastRow);
+  }
+}
 
-  // Rows the fill never reached hold their own values: only the others go back.
-  const auto lastRow = static_cast<size_t>(stats.lastRow);
-  for (auto y = static_cast<size_t>(stats.firstRow); y <= lastRow; ++y) {
-    MapCell* out = cells.data() + y * width;
-    const uint8_t* source = plane.get() + y * stride;
-    for (size_t x = 0; x < width; ++x) {
-      out[x] = (out[x] & keep) | (static_cast<MapCell>(source[x]) << shift);
+void AreaFillBatch::Commit() {
+  if (!failed_ && GridShapeHolds(grid_)) {
+    const auto width = static_cast<size_t>(grid_.width);
+    for (int32_t level : {LevelBackground, LevelLayer}) {
+      const Plane& plane = planes_[static_cast<size_t>(level)];
+      if (!plane.bytes || plane.firstRow > plane.lastRow) continue;
+      const int shift = level == LevelLayer ? 16 : 0;
+      const MapCell keep = ~(static_cast<MapCell>(0xFF) << shift);
+      // Rows no fill reached hold their own values: only the others go back.
+      const auto lastRow = static_cast<size_t>(plane.lastRow);
+      for (auto y = static_cast<size_t>(plane.firstRow); y <= lastRow; ++y) {
+        MapCell* out = grid_.cells->data() + y * width;
+        const uint8_t* source = plane.bytes.get() + y * stride_;
+        for (size_t x = 0; x < width; ++x) {
+          out[x] = (out[x] & keep) | (static_cast<MapCell>(source[x]) << shift);
+        }
+      }
     }
   }
+  planes_ = {};
+  failed_ = false;
+}
+
+void AreaFill(MapGrid& grid, int32_t level, int32_t column, int32_t row, uint8_t chip) {
+  AreaFillBatch batch(grid);
+  batch.Fill(level, column, row, chip);
+  batch.Commit();
 }
 
 }  // namespace kelvor

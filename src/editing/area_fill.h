@@ -1,7 +1,10 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
+#include <memory>
 #include <span>
 
 #include "document/map_document.h"
@@ -37,5 +40,34 @@ bool GridShapeHolds(const MapGrid& grid);
 // bits 24-31 never change. Nothing happens without a grid, outside it, or
 // when memory runs out (the grid is then left as it was).
 void AreaFill(MapGrid& grid, int32_t level, int32_t column, int32_t row, uint8_t chip);
+
+// Several area fills in a row on one grid, as stamping many marked chips in
+// area-fill mode does: each level's working plane is made once and written
+// back once by Commit, with the result of the same AreaFill calls in the same
+// order. The grid must not change otherwise until Commit. When memory runs
+// out, Commit leaves the grid as it was; without Commit nothing changes.
+class AreaFillBatch {
+ public:
+  explicit AreaFillBatch(MapGrid& grid);
+  ~AreaFillBatch();
+  AreaFillBatch(const AreaFillBatch&) = delete;
+  AreaFillBatch& operator=(const AreaFillBatch&) = delete;
+
+  void Fill(int32_t level, int32_t column, int32_t row, uint8_t chip);
+  void Commit();
+
+ private:
+  struct Plane {
+    std::unique_ptr<uint8_t[]> bytes;  // one chip index per cell, rows `stride_` apart
+    int32_t firstRow = std::numeric_limits<int32_t>::max();  // rows any fill reached
+    int32_t lastRow = -1;
+  };
+  Plane* PlaneOf(int32_t level);
+
+  MapGrid& grid_;
+  size_t stride_ = 0;
+  std::array<Plane, 2> planes_;
+  bool failed_ = false;
+};
 
 }  // namespace kelvor

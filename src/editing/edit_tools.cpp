@@ -64,16 +64,46 @@ bool Registered(const PlacementItem& item) {
   return item.tableColumn >= 0 && item.tableRow >= 0;
 }
 
+// PlaceItem, with area fills going through `batch` when there is one.
+void PlaceItemWith(MapGrid& grid, const MapEditState& edit, int32_t column, int32_t row,
+                   const PlacementItem& item, AreaFillBatch* batch) {
+  if (!GridShapeHolds(grid) || (item.level != LevelBackground && item.level != LevelLayer)) return;
+  const int64_t targetColumn =
+      static_cast<int64_t>(column) + item.sheetColumn - static_cast<int64_t>(edit.originColumn);
+  const int64_t targetRow =
+      static_cast<int64_t>(row) + item.sheetRow - static_cast<int64_t>(edit.originRow);
+  if (targetColumn < 0 || targetRow < 0 || targetColumn >= grid.width || targetRow >= grid.height) {
+    return;
+  }
+  const auto c = static_cast<int32_t>(targetColumn);
+  const auto r = static_cast<int32_t>(targetRow);
+  const auto chip = static_cast<uint8_t>(SlotOfTablePosition(item.tableColumn, item.tableRow));
+  if (edit.fillMode) {
+    if (batch) {
+      batch->Fill(item.level, c, r, chip);
+    } else {
+      AreaFill(grid, item.level, c, r, chip);
+    }
+  } else {
+    MapCell& cell = grid.At(c, r);
+    cell = WithChip(cell, item.level, chip);
+  }
+}
+
 void PlaceMarkedChips(Workspace& ws, CellPoint cell, Messages& messages) {
   MapEditState& edit = ws.edit;
   CollectMarkedChips(ws.sheets.Current(), edit);
   if (edit.placementCount > 0) RecordUndo(ws.undo, ws.document.grid);
   WaitCursorScope wait(messages);
+  // In area-fill mode the chips' fills share one working plane per level.
+  AreaFillBatch batch(ws.document.grid);
   for (int32_t i = 0; i < edit.placementCount; ++i) {
     PlacementItem& item = edit.placement[static_cast<size_t>(i)];
     RegisterChip(ws.document, ws.sheets, ws.display.mapZoom, item);
-    if (Registered(item)) PlaceItem(ws.document.grid, edit, cell.column, cell.row, item);
+    if (Registered(item))
+      PlaceItemWith(ws.document.grid, edit, cell.column, cell.row, item, &batch);
   }
+  batch.Commit();
 }
 
 void ToggleMarked(MapGrid& grid, CellPoint cell, MapCell flag, MapCell mark) {
@@ -176,10 +206,12 @@ ToolResult OnMapMouseMove(Workspace& ws, PixelPoint point, const HeldKeys& keys,
   } else if (keys.b || keys.l) {
     EraseChipsAtCell(grid, cell.column, cell.row, keys);
   } else {
+    AreaFillBatch batch(grid);
     for (int32_t i = 0; i < ws.edit.placementCount; ++i) {
       const PlacementItem& item = ws.edit.placement[static_cast<size_t>(i)];
-      if (Registered(item)) PlaceItem(grid, ws.edit, cell.column, cell.row, item);
+      if (Registered(item)) PlaceItemWith(grid, ws.edit, cell.column, cell.row, item, &batch);
     }
+    batch.Commit();
   }
   result.updateTitle = true;
   result.repaint = true;
@@ -202,23 +234,7 @@ ToolResult OnMapButtonUp(Workspace& ws, const HeldKeys& keys) {
 
 void PlaceItem(MapGrid& grid, const MapEditState& edit, int32_t column, int32_t row,
                const PlacementItem& item) {
-  if (!GridShapeHolds(grid) || (item.level != LevelBackground && item.level != LevelLayer)) return;
-  const int64_t targetColumn =
-      static_cast<int64_t>(column) + item.sheetColumn - static_cast<int64_t>(edit.originColumn);
-  const int64_t targetRow =
-      static_cast<int64_t>(row) + item.sheetRow - static_cast<int64_t>(edit.originRow);
-  if (targetColumn < 0 || targetRow < 0 || targetColumn >= grid.width || targetRow >= grid.height) {
-    return;
-  }
-  const auto c = static_cast<int32_t>(targetColumn);
-  const auto r = static_cast<int32_t>(targetRow);
-  const auto chip = static_cast<uint8_t>(SlotOfTablePosition(item.tableColumn, item.tableRow));
-  if (edit.fillMode) {
-    AreaFill(grid, item.level, c, r, chip);
-  } else {
-    MapCell& cell = grid.At(c, r);
-    cell = WithChip(cell, item.level, chip);
-  }
+  PlaceItemWith(grid, edit, column, row, item, nullptr);
 }
 
 void EraseChipsAtCell(MapGrid& grid, int32_t column, int32_t row, const HeldKeys& keys) {

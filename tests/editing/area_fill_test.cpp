@@ -206,6 +206,46 @@ TEST(AreaFillTest, MatchesReferenceAcrossRowPaddings) {
   }
 }
 
+TEST(AreaFillBatchTest, EqualsTheSameFillsOneByOne) {
+  std::mt19937 random(4242);
+  for (int round = 0; round < 80; ++round) {
+    const int32_t width = 1 + static_cast<int32_t>(random() % 90);
+    const int32_t height = 1 + static_cast<int32_t>(random() % 30);
+    MapGrid one;
+    ASSERT_TRUE(one.Allocate(width, height));
+    for (MapCell& cell : *one.cells) {
+      cell = static_cast<MapCell>(random() % 3) | static_cast<MapCell>(random() % 3) << 16 |
+             (random() & 0xFF00);
+    }
+    MapGrid batched;
+    batched.Allocate(width, height);
+    *batched.cells = *one.cells;
+
+    AreaFillBatch batch(batched);
+    for (int fill = 0; fill < 6; ++fill) {
+      const auto level = static_cast<int32_t>(random() % 2);
+      const auto column = static_cast<int32_t>(random() % static_cast<uint32_t>(width));
+      const auto row = static_cast<int32_t>(random() % static_cast<uint32_t>(height));
+      const auto chip = static_cast<uint8_t>(random() % 4);
+      AreaFill(one, level, column, row, chip);
+      batch.Fill(level, column, row, chip);
+    }
+    batch.Commit();
+    ASSERT_EQ(*batched.cells, *one.cells) << "round " << round;
+  }
+}
+
+TEST(AreaFillBatchTest, NothingChangesBeforeCommit) {
+  MapGrid grid;
+  ASSERT_TRUE(grid.Allocate(4, 4));
+  {
+    AreaFillBatch batch(grid);
+    batch.Fill(LevelBackground, 0, 0, 3);
+    EXPECT_EQ(*grid.cells, std::vector<MapCell>(16, 0));
+  }
+  EXPECT_EQ(*grid.cells, std::vector<MapCell>(16, 0));
+}
+
 TEST(AreaFillTest, ChangesOnlyTheChosenLevel) {
   MapGrid grid;
   ASSERT_TRUE(grid.Allocate(3, 2));
