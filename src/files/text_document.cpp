@@ -201,6 +201,10 @@ class TextParser {
   // Returns false when the line makes the document unreadable.
   bool Line(std::string_view line);
   bool Content(std::string_view line);
+  // The map section is nearly all of a big document: lines holding just a
+  // number are read here without the general line handling. Returns the
+  // position of the first line left for the general path.
+  size_t ReadPlainCells(const char* text, size_t position, size_t size);
   bool Refuse(std::string reason) {
     result_.status = ParseStatus::Invalid;
     result_.reason = std::move(reason) + " (line " + std::to_string(lineNumber_) + ")";
@@ -257,6 +261,10 @@ ParseResult TextParser::Run(std::span<const uint8_t> bytes) {
   const char* text = reinterpret_cast<const char*>(bytes.data());
   size_t position = 0;
   while (position < bytes.size()) {
+    if (section_ == Section::MapCells) {
+      position = ReadPlainCells(text, position, bytes.size());
+      if (position >= bytes.size()) break;
+    }
     const void* found = std::memchr(text + position, '\n', bytes.size() - position);
     const size_t end =
         found ? static_cast<size_t>(static_cast<const char*>(found) - text) : bytes.size();
@@ -286,6 +294,42 @@ ParseResult TextParser::Run(std::span<const uint8_t> bytes) {
     result_.reason.clear();
   }
   return std::move(result_);
+}
+
+size_t TextParser::ReadPlainCells(const char* text, size_t position, size_t size) {
+  std::vector<MapCell>& cells = *staged_.grid->cells;
+  const uint64_t total =
+      static_cast<uint64_t>(staged_.grid->width) * static_cast<uint64_t>(staged_.grid->height);
+  while (mapCells_ < total && position < size) {
+    size_t i = position;
+    const bool negative = text[i] == '-';
+    if (negative) ++i;
+    const size_t digitsStart = i;
+    int64_t value = 0;
+    while (i < size && i - digitsStart < 11 && static_cast<unsigned>(text[i] - '0') < 10) {
+      value = value * 10 + (text[i] - '0');
+      ++i;
+    }
+    const size_t digits = i - digitsStart;
+    if (digits == 0 || digits > 10) break;
+    if (i < size) {
+      if (text[i] == '\r' && i + 1 < size && text[i + 1] == '\n') {
+        i += 2;
+      } else if (text[i] == '\n') {
+        i += 1;
+      } else {
+        break;  // anything else on the line: the general path decides
+      }
+    }
+    if (negative) value = -value;
+    if (value < INT32_MIN || value > UINT32_MAX) break;
+    cells.push_back(static_cast<MapCell>(value));
+    ++mapCells_;
+    ++lineNumber_;
+    position = i;
+  }
+  remaining_ = size - position;
+  return position;
 }
 
 bool TextParser::Line(std::string_view line) {

@@ -241,6 +241,31 @@ TEST_F(TextReaderTest, KeepsThePartsAFileLacksAndFillsMissingCellsWithZero) {
   EXPECT_EQ(selection.selectionFlags.size(), 3u);
 }
 
+TEST_F(TextReaderTest, ReadsEveryFormOfCellLine) {
+  struct Case {
+    const char* line;
+    bool accepted;
+    MapCell cell;
+  };
+  for (std::string_view end : {"\r\n", "\n"}) {
+    for (const Case& c :
+         {Case{"7", true, 7}, Case{"-1", true, 0xFFFFFFFF}, Case{"-2147483648", true, 0x80000000},
+          Case{"+7", true, 7}, Case{" 7 ", true, 7}, Case{"7\t", true, 7},
+          Case{"4294967295", true, 0xFFFFFFFF}, Case{"007", true, 7}, Case{"4294967296", false, 0},
+          Case{"-2147483649", false, 0}, Case{"12345678901", false, 0}, Case{"", false, 0},
+          Case{"-", false, 0}, Case{"x7", false, 0}}) {
+      const std::string text = Join(
+          {"<version>", "1.41", "</version>", "<mapdata_bin_chip_count>", "2 1",
+           "</mapdata_bin_chip_count>", "<mapdata_bin_data>", c.line, "9", "</mapdata_bin_data>"},
+          end);
+      ASSERT_EQ(Read(text), c.accepted) << c.line;
+      if (c.accepted) {
+        EXPECT_EQ(document.grid.cells, (std::vector<MapCell>{c.cell, 9})) << c.line;
+      }
+    }
+  }
+}
+
 TEST_F(TextReaderTest, ABinaryDocumentIsNotText) {
   SmallDocument small;
   VectorByteSink binary;
