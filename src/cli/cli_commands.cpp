@@ -2,18 +2,22 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <ostream>
 
 #include "cli/cli_messages.h"
 #include "cli/document_probe.h"
 #include "cli/json_writer.h"
+#include "document/chip_sheet_loader.h"
 #include "editing/bulk_operations.h"
 #include "editing/workspace.h"
 #include "files/binary_document.h"
+#include "files/image_export.h"
 #include "files/map_data_export.h"
 #include "files/open_document.h"
 #include "files/text_document.h"
+#include "platform/qt/qt_image_codec.h"
 
 namespace kelvor::cli {
 
@@ -21,14 +25,17 @@ namespace {
 
 constexpr const char* Usage =
     "usage: kelvor-cli info DOC [--chips DIR] [--json]\n"
-    "       kelvor-cli convert DOC OUT --to binary|text|mapdata [--chips DIR] [--optimize]\n";
+    "       kelvor-cli convert DOC OUT --to binary|text|mapdata [--chips DIR] [--optimize]\n"
+    "       kelvor-cli export DOC OUT --what map|background|layer [--chips DIR] [--hide-layer]\n";
 
 struct Options {
   std::vector<std::string> operands;
   std::string chipFolder;
   std::string to;
+  std::string what;
   bool json = false;
   bool optimize = false;
+  bool hideLayer = false;
 };
 
 // Parses the words after the verb; false with a reason for anything unknown.
@@ -51,6 +58,10 @@ bool ParseOptions(const std::vector<std::string>& words, Options& options, std::
       if (!value(options.chipFolder)) return false;
     } else if (word == "--to") {
       if (!value(options.to)) return false;
+    } else if (word == "--what") {
+      if (!value(options.what)) return false;
+    } else if (word == "--hide-layer") {
+      options.hideLayer = true;
     } else if (word.size() > 1 && word[0] == '-') {
       reason = "unknown option " + word;
       return false;
@@ -92,11 +103,76 @@ std::string Hex(uint32_t value) {
   return buffer;
 }
 
-int Info(const Options& options, std::ostream& out, std::ostream& err) {
+// The editor's state after start-up with the chip-set folder scanned.
+std::unique_ptr<Workspace> StartWorkspace(const std::string& exeFolder,
+                                          const std::string& chipFolder) {
+  auto workspace = std::make_unique<Workspace>();
+  QtImageDecoder decoder;
+  InitializeWorkspace(*workspace, exeFolder, decoder, chipFolder);
+  return workspace;
+}
+
+struct SheetSummary {
+  std::string fileName;
+  int32_t width = 0, height = 0, chipColumns = 0, chipRows = 0, layerChips = 0;
+};
+
+std::vector<SheetSummary> SummarizeSheets(const ChipSheetTable& sheets) {
+  std::vector<SheetSummary> list;
+  for (int32_t i = 0; i < sheets.sheetCount; ++i) {
+    const ChipSheet& sheet = sheets.sheets[static_cast<size_t>(i)];
+    SheetSummary summary{sheet.fileName,    sheet.width,    sheet.height,
+                         sheet.chipColumns, sheet.chipRows, 0};
+    if (sheet.HasFlags()) {
+      const size_t chips = static_cast<size_t>(sheet.chipColumns) * sheet.chipRows;
+      for (size_t c = 0; c < chips && c < sheet.chipFlags->size(); ++c) {
+        if ((*sheet.chipFlags)[c] & ChipFlagLayer) ++summary.layerChips;
+      }
+    }
+    list.push_back(summary);
+  }
+  return list;
+}
+
+std::vector<std::string> MissingNames(const Workspace& workspace) {
+  const MissingImageList missing = FindMissingImages(workspace.document, workspace.sheets);
+  std::vector<std::string> names;
+  for (size_t i = 0; i < missing.size(); ++i) {
+    if (missing[i]) names.push_back(workspace.document.fileList.names[i]);
+  }
+  return names;
+}
+
+int Info(const Options& options, const std::string& exeFolder, std::ostream& out,
+         std::ostream& err) {
   if (options.operands.size() != 1) return Fail(err, "info needs exactly one document");
   const std::string& path = options.operands[0];
   const ProbedDocument probed = ProbeDocument(path);
   if (!probed.ok) return Fail(err, path + ": " + probed.reason);
+
+  // With a chip-set folder the document is opened as the editor opens it,
+  // to tell which of its images the folder lacks. A folder that is not there
+  // is reported, as the editor does at start-up, and nothing is listed.
+  bool withSheets = !options.chipFolder.empty();
+  std::vector<SheetSummary> sheetList;
+  std::vector<std::string> missingNames;
+  if (withSheets) {
+    std::error_code error;
+    if (!std::filesystem::is_directory(options.chipFolder, error)) {
+      err << "kelvor-cli: warning: no chip-set folder " << options.chipFolder << "\n";
+      withSheets = false;
+    }
+  }
+  if (withSheets) {
+    std::unique_ptr<Workspace> workspace = StartWorkspace(exeFolder, options.chipFolder);
+    CollectedMessages messages;
+    OpenRefresh refresh;
+    if (!OpenDocument(*workspace, path, messages, refresh)) {
+      return Fail(err, path + ": the document cannot be opened");
+    }
+    sheetList = SummarizeSheets(workspace->sheets);
+    missingNames = MissingNames(*workspace);
+  }
 
   const StagedDocument& doc = probed.document;
   const int32_t width = doc.grid ? doc.grid->width : 0;
@@ -120,7 +196,23 @@ int Info(const Options& options, std::ostream& out, std::ostream& err) {
           << ",\"chipColumns\":" << record.chipColumns << ",\"chipRows\":" << record.chipRows
           << "}";
     }
-    out << "]}\n";
+    out << "]";
+    if (withSheets) {
+      out << ",\"sheets\":[";
+      for (size_t i = 0; i < sheetList.size(); ++i) {
+        const SheetSummary& sheet = sheetList[i];
+        out << (i ? "," : "") << "{\"fileName\":" << JsonString(sheet.fileName)
+            << ",\"width\":" << sheet.width << ",\"height\":" << sheet.height
+            << ",\"chipColumns\":" << sheet.chipColumns << ",\"chipRows\":" << sheet.chipRows
+            << ",\"layerChips\":" << sheet.layerChips << "}";
+      }
+      out << "],\"missingImages\":[";
+      for (size_t i = 0; i < missingNames.size(); ++i) {
+        out << (i ? "," : "") << JsonString(missingNames[i]);
+      }
+      out << "]";
+    }
+    out << "}\n";
     return 0;
   }
   out << "form: " << probed.form << "\n";
@@ -134,6 +226,16 @@ int Info(const Options& options, std::ostream& out, std::ostream& err) {
     out << "  " << record.name << ": transparent " << record.transparent << ", colour "
         << Hex(record.transparentColor) << ", " << record.chipColumns << " x " << record.chipRows
         << " chips\n";
+  }
+  if (withSheets) {
+    out << "sheets: " << sheetList.size() << "\n";
+    for (const SheetSummary& sheet : sheetList) {
+      out << "  " << sheet.fileName << ": " << sheet.width << " x " << sheet.height << " pixels, "
+          << sheet.chipColumns << " x " << sheet.chipRows << " chips, " << sheet.layerChips
+          << " with the layer flag\n";
+    }
+    out << "missing images: " << missingNames.size() << "\n";
+    for (const std::string& name : missingNames) out << "  " << name << "\n";
   }
   return 0;
 }
@@ -159,10 +261,16 @@ int Convert(const Options& options, const std::string& exeFolder, std::ostream& 
     return Fail(err, target + ": a map data file must end in .bin");
   }
 
-  auto workspace = std::make_unique<Workspace>();
-  workspace->folders.exeFolder = exeFolder;
-  workspace->folders.chipFolder =
-      options.chipFolder.empty() ? exeFolder + "/map_chip" : options.chipFolder;
+  // Sheets are loaded only from a folder given on the command line, so that
+  // a plain conversion never picks up settings of images lying around.
+  std::unique_ptr<Workspace> workspace;
+  if (options.chipFolder.empty()) {
+    workspace = std::make_unique<Workspace>();
+    workspace->folders.exeFolder = exeFolder;
+    workspace->folders.chipFolder = exeFolder + "/map_chip";
+  } else {
+    workspace = StartWorkspace(exeFolder, options.chipFolder);
+  }
   std::string reason;
   if (!OpenForConversion(*workspace, path, reason)) return Fail(err, path + ": " + reason);
   if (options.optimize) OptimizeChipSet(workspace->document, workspace->undo);
@@ -185,6 +293,48 @@ int Convert(const Options& options, const std::string& exeFolder, std::ostream& 
   return 0;
 }
 
+int Export(const Options& options, const std::string& exeFolder, std::ostream& err) {
+  if (options.operands.size() != 2) return Fail(err, "export needs a document and an output");
+  const std::string& path = options.operands[0];
+  const std::string& target = options.operands[1];
+  if (options.what != "map" && options.what != "background" && options.what != "layer") {
+    return Fail(err, "--what must be map, background or layer");
+  }
+  if (options.hideLayer && options.what != "map") {
+    return Fail(err, "--hide-layer goes with --what map only");
+  }
+  if (ImageFormatForPath(target) == ImageFormat::None) {
+    return Fail(err, target + ": the name needs an extension that names the format (.png, .bmp)");
+  }
+
+  // The editor scans map_chip beside itself when no folder is given.
+  std::unique_ptr<Workspace> workspace = StartWorkspace(exeFolder, options.chipFolder);
+  std::string reason;
+  if (!OpenForConversion(*workspace, path, reason)) return Fail(err, path + ": " + reason);
+  for (const std::string& name : MissingNames(*workspace)) {
+    err << "kelvor-cli: warning: no chip-set image " << name << " in "
+        << workspace->folders.chipFolder << "\n";
+  }
+
+  CollectedMessages messages;
+  QtImageEncoder encoder;
+  bool written = false;
+  if (options.what == "map") {
+    if (!MapImageFits(workspace->document.grid)) {
+      return Fail(err, path + ": the map is empty or too large for one picture");
+    }
+    written = ExportMapImage(target, workspace->document, !options.hideLayer, encoder, messages);
+  } else {
+    written = ExportAtlasImage(target, workspace->document, options.what == "layer" ? 1 : 0,
+                               encoder, messages);
+  }
+  if (!messages.shown.empty() && messages.shown[0] == texts::SaveAsBitmap) {
+    err << "kelvor-cli: warning: " << target << ": unknown extension, written as BMP\n";
+  }
+  if (!written) return Fail(err, target + ": cannot write the picture");
+  return 0;
+}
+
 }  // namespace
 
 int Run(const std::vector<std::string>& args, const std::string& exeFolder, std::ostream& out,
@@ -202,16 +352,24 @@ int Run(const std::vector<std::string>& args, const std::string& exeFolder, std:
   if (!ParseOptions(std::vector<std::string>(args.begin() + 1, args.end()), options, reason)) {
     return Fail(err, reason);
   }
+  const bool exportOptions = !options.what.empty() || options.hideLayer;
   if (args[0] == "info") {
-    if (options.optimize || !options.to.empty())
-      return Fail(err, "info takes no --to or --optimize");
-    return Info(options, out, err);
+    if (options.optimize || !options.to.empty() || exportOptions)
+      return Fail(err, "info takes no --to, --optimize, --what or --hide-layer");
+    return Info(options, exeFolder, out, err);
   }
   if (args[0] == "convert") {
     if (options.json) return Fail(err, "convert takes no --json");
+    if (exportOptions) return Fail(err, "convert takes no --what or --hide-layer");
     return Convert(options, exeFolder, err);
   }
-  return Fail(err, "unknown command " + args[0] + " (info or convert)");
+  if (args[0] == "export") {
+    if (options.json || options.optimize || !options.to.empty()) {
+      return Fail(err, "export takes no --json, --optimize or --to");
+    }
+    return Export(options, exeFolder, err);
+  }
+  return Fail(err, "unknown command " + args[0] + " (info, convert or export)");
 }
 
 }  // namespace kelvor::cli

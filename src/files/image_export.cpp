@@ -15,18 +15,20 @@ bool ExportAtlasImage(const std::string& path, const MapDocument& document, int3
   return encoder.Encode(path, atlas, PixelAlpha::Straight, messages);
 }
 
-PixelBuffer ComposeMapImage(const MapDocument& document, bool showLayer) {
-  const MapGrid& grid = document.grid;
-  if (!grid.Exists() || grid.width < 1 || grid.height < 1) return PixelBuffer{};
+bool MapImageFits(const MapGrid& grid) {
+  if (!grid.Exists() || grid.width < 1 || grid.height < 1) return false;
   const int64_t width = int64_t{grid.width} * ChipSize;
   const int64_t height = int64_t{grid.height} * ChipSize;
   if (width * height > MaxMapImagePixels || width > INT32_MAX / 4 || height > INT32_MAX) {
-    return PixelBuffer{};
+    return false;
   }
-  if (grid.CellCount() != static_cast<size_t>(grid.width) * static_cast<size_t>(grid.height)) {
-    return PixelBuffer{};
-  }
-  PixelBuffer image = PixelBuffer::Make(static_cast<int32_t>(width), static_cast<int32_t>(height));
+  return grid.CellCount() == static_cast<size_t>(grid.width) * static_cast<size_t>(grid.height);
+}
+
+PixelBuffer ComposeMapImage(const MapDocument& document, bool showLayer) {
+  const MapGrid& grid = document.grid;
+  if (!MapImageFits(grid)) return PixelBuffer{};
+  PixelBuffer image = PixelBuffer::Make(grid.width * ChipSize, grid.height * ChipSize);
   for (int pass = 0; pass < (showLayer ? 2 : 1); ++pass) {
     const PixelBuffer& atlas = document.tables[static_cast<size_t>(pass)].atlas;
     if (atlas.Empty()) continue;

@@ -21,6 +21,10 @@ inline constexpr int64_t MaxMapImagePixels = int64_t{1} << 28;
 bool ExportAtlasImage(const std::string& path, const MapDocument& document, int32_t table,
                       ImageEncoder& encoder, Messages& messages);
 
+// A map exists, is at least one cell wide and high, and its picture stays
+// within MaxMapImagePixels.
+bool MapImageFits(const MapGrid& grid);
+
 // The whole map at 32 x 32 pixels per cell: background chips, then layer
 // chips over them when `showLayer`, cells without chips transparent. Empty
 // when there is no map or the picture would be too large.

@@ -59,6 +59,22 @@ void RebuildChipAtlases(MapDocument& document, const ChipSheetTable& sheets,
   }
 }
 
+MissingImageList FindMissingImages(const MapDocument& document, const ChipSheetTable& sheets) {
+  MissingImageList missing{};
+  for (const ChipTable& table : document.tables) {
+    for (int32_t n = 1; n < ChipTableSlots; ++n) {
+      const ChipEntry& entry = table.entries[static_cast<size_t>(n)];
+      if (entry.used == 0 || entry.file < 0 || entry.file >= ChipFileSlots) continue;
+      const int32_t found =
+          sheets.FindIgnoringCase(document.fileList.names[static_cast<size_t>(entry.file)]);
+      if (found < 0 || !sheets.sheets[static_cast<size_t>(found)].HasBitmap()) {
+        missing[static_cast<size_t>(entry.file)] = true;
+      }
+    }
+  }
+  return missing;
+}
+
 std::string MissingImageText(const MissingImageList& missing, const ChipFileList& fileList,
                              const std::string& chipFolderPath) {
   std::string text;
@@ -105,10 +121,10 @@ bool OpenDocument(Workspace& ws, const std::string& path, Messages& messages,
 }
 
 StartupResult InitializeWorkspace(Workspace& ws, const std::string& exeFolder,
-                                  ImageDecoder& decoder) {
+                                  ImageDecoder& decoder, const std::string& chipFolder) {
   ReleaseDocument(ws);
   ws.folders.exeFolder = exeFolder;
-  ws.folders.chipFolder = ChipFolderPath(exeFolder, "");
+  ws.folders.chipFolder = ChipFolderPath(exeFolder, chipFolder);
   StartupResult result;
   result.sheetMenu =
       ScanChipFolder(ws.sheets, ws.folders.exeFolder, ws.folders.chipFolder, decoder);

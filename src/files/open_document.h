@@ -27,6 +27,10 @@ void CreateChipAtlases(MapDocument& document);
 void RebuildChipAtlases(MapDocument& document, const ChipSheetTable& sheets,
                         MissingImageList& missing);
 
+// Which file names the used chips refer to without a loaded image, by the
+// rule the atlas rebuild uses.
+MissingImageList FindMissingImages(const MapDocument& document, const ChipSheetTable& sheets);
+
 // One line per missing name in index order: folder, separator, name, line feed.
 std::string MissingImageText(const MissingImageList& missing, const ChipFileList& fileList,
                              const std::string& chipFolderPath);
@@ -52,8 +56,9 @@ struct StartupResult {
 
 // The start-up order of the document side: reset everything, set the
 // folders, scan the chip sheets, make the atlases, reserve slot 0 of both
-// tables and propose a 20 x 15 map without making one.
+// tables and propose a 20 x 15 map without making one. An empty
+// `chipFolder` means map_chip beside the executable.
 StartupResult InitializeWorkspace(Workspace& workspace, const std::string& exeFolder,
-                                  ImageDecoder& decoder);
+                                  ImageDecoder& decoder, const std::string& chipFolder = "");
 
 }  // namespace kelvor

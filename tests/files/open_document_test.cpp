@@ -116,6 +116,9 @@ TEST_F(OpenDocumentTest, ReportsMissingImagesOncePerLoadInIndexOrder) {
   EXPECT_EQ(messages.shown[0].text, "/chips" + Sep + "a.png\n/chips" + Sep + "b.png\n");
   EXPECT_EQ(messages.shown[0].caption, texts::MissingImagesCaption);
   EXPECT_EQ(messages.shown[0].icon, MessageIcon::None);
+  MissingImageList expected{};
+  expected[0] = expected[3] = true;
+  EXPECT_EQ(FindMissingImages(ws.document, ws.sheets), expected);
   // Missing chips stay in the tables, their squares empty.
   EXPECT_EQ(ws.document.tables[0].entries[1].used, 1);
   EXPECT_EQ(AtlasPixel(0, 1, 0, 0)[3], 0);
