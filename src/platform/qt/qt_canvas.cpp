@@ -100,39 +100,45 @@ void BlendRow(const uint8_t* source, uint8_t* target, int32_t count) {
 }
 
 #if defined(KELVOR_CANVAS_AVX2)
-// BlendRow eight pixels at a time, for processors that have AVX2.
-__attribute__((target("avx2"))) void BlendRowAvx2(const uint8_t* source, uint8_t* target,
-                                                  int32_t count) {
+// BlendRow eight pixels at a time over `rows` rows, for processors that
+// have AVX2.
+__attribute__((target("avx2"))) void BlendRectAvx2(const uint8_t* sourceRow, size_t sourceStride,
+                                                   uint8_t* targetRow, size_t targetStride,
+                                                   int32_t count, int32_t rows) {
   const __m256i zero = _mm256_setzero_si256();
   const __m256i all = _mm256_set1_epi32(255);
   const __m256i half = _mm256_set1_epi16(0x80);
   const __m256i alphaMask = _mm256_set1_epi32(static_cast<int>(0xff000000u));
-  int32_t i = 0;
-  for (; i + 8 <= count; i += 8, source += 32, target += 32) {
-    const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source));
-    const __m256i alpha = _mm256_and_si256(s, alphaMask);
-    if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(alpha, alphaMask)) == -1) {
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(target), s);
-      continue;
+  for (int32_t row = 0; row < rows; ++row, sourceRow += sourceStride, targetRow += targetStride) {
+    const uint8_t* source = sourceRow;
+    uint8_t* target = targetRow;
+    int32_t i = 0;
+    for (; i + 8 <= count; i += 8, source += 32, target += 32) {
+      const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source));
+      const __m256i alpha = _mm256_and_si256(s, alphaMask);
+      if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(alpha, alphaMask)) == -1) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(target), s);
+        continue;
+      }
+      if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(s, zero)) == -1) continue;
+      const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(target));
+      __m256i inverse = _mm256_sub_epi32(all, _mm256_srli_epi32(s, 24));
+      inverse = _mm256_or_si256(inverse, _mm256_slli_epi32(inverse, 16));
+      // Unpacking and packing work within 128-bit halves, so pixels and their
+      // alphas stay paired.
+      __m256i low = _mm256_mullo_epi16(_mm256_unpacklo_epi8(d, zero),
+                                       _mm256_unpacklo_epi32(inverse, inverse));
+      __m256i high = _mm256_mullo_epi16(_mm256_unpackhi_epi8(d, zero),
+                                        _mm256_unpackhi_epi32(inverse, inverse));
+      low = _mm256_srli_epi16(
+          _mm256_add_epi16(_mm256_add_epi16(low, _mm256_srli_epi16(low, 8)), half), 8);
+      high = _mm256_srli_epi16(
+          _mm256_add_epi16(_mm256_add_epi16(high, _mm256_srli_epi16(high, 8)), half), 8);
+      const __m256i blended = _mm256_add_epi8(s, _mm256_packus_epi16(low, high));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(target), blended);
     }
-    if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(s, zero)) == -1) continue;
-    const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(target));
-    __m256i inverse = _mm256_sub_epi32(all, _mm256_srli_epi32(s, 24));
-    inverse = _mm256_or_si256(inverse, _mm256_slli_epi32(inverse, 16));
-    // Unpacking and packing work within 128-bit halves, so pixels and their
-    // alphas stay paired.
-    __m256i low =
-        _mm256_mullo_epi16(_mm256_unpacklo_epi8(d, zero), _mm256_unpacklo_epi32(inverse, inverse));
-    __m256i high =
-        _mm256_mullo_epi16(_mm256_unpackhi_epi8(d, zero), _mm256_unpackhi_epi32(inverse, inverse));
-    low = _mm256_srli_epi16(
-        _mm256_add_epi16(_mm256_add_epi16(low, _mm256_srli_epi16(low, 8)), half), 8);
-    high = _mm256_srli_epi16(
-        _mm256_add_epi16(_mm256_add_epi16(high, _mm256_srli_epi16(high, 8)), half), 8);
-    const __m256i blended = _mm256_add_epi8(s, _mm256_packus_epi16(low, high));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(target), blended);
+    if (i < count) BlendRow(source, target, count - i);
   }
-  if (i < count) BlendRow(source, target, count - i);
 }
 
 bool HasAvx2() {
@@ -237,15 +243,17 @@ void QtCanvas::BlendSameSize(const PixelBuffer& source, CanvasRect sourceRect,
   const auto sy = static_cast<int32_t>(sourceRect.top + (top - targetRect.top));
   const auto count = static_cast<int32_t>(right - left);
   const auto rows = static_cast<int32_t>(bottom - top);
-  for (int32_t row = 0; row < rows; ++row) {
-    const uint8_t* from = source.At(sx, sy + row);
-    uint8_t* to = target_.At(static_cast<int32_t>(left), static_cast<int32_t>(top) + row);
+  const uint8_t* from = source.At(sx, sy);
+  uint8_t* to = target_.At(static_cast<int32_t>(left), static_cast<int32_t>(top));
+  const auto fromStride = static_cast<size_t>(source.stride);
+  const auto toStride = static_cast<size_t>(target_.stride);
 #if defined(KELVOR_CANVAS_AVX2)
-    if (avx2_) {
-      BlendRowAvx2(from, to, count);
-      continue;
-    }
+  if (avx2_) {
+    BlendRectAvx2(from, fromStride, to, toStride, count, rows);
+    return;
+  }
 #endif
+  for (int32_t row = 0; row < rows; ++row, from += fromStride, to += toStride) {
     BlendRow(from, to, count);
   }
 }
@@ -308,19 +316,21 @@ bool QtCanvas::FrameRectangle(std::span<const CanvasPoint> p) {
     // Wholly visible, as nearly every frame is: one pass over its rows.
     const int64_t innerLeft = x0 + after, innerRight = x1 - before;
     const int64_t innerTop = y0 + after, innerBottom = y1 - before;
-    const bool hollow = innerLeft < innerRight;
-    uint8_t* row = target_.At(static_cast<int32_t>(outerLeft), static_cast<int32_t>(outerTop));
+    const auto full = static_cast<size_t>(outerRight - outerLeft);
+    const bool hollow = innerLeft < innerRight && innerTop < innerBottom;
+    const auto side = static_cast<size_t>(innerLeft - outerLeft);
+    const auto rightSide = static_cast<size_t>(innerRight - outerLeft);
     const auto stride = static_cast<size_t>(target_.stride);
+    auto fill = [pixel](uint8_t* p, size_t count) {
+      for (size_t x = 0; x < count; ++x, p += 4) StorePixel(p, pixel);
+    };
+    uint8_t* row = target_.At(static_cast<int32_t>(outerLeft), static_cast<int32_t>(outerTop));
     for (int64_t y = outerTop; y < outerBottom; ++y, row += stride) {
       if (hollow && y >= innerTop && y < innerBottom) {
-        for (int64_t x = outerLeft; x < innerLeft; ++x)
-          StorePixel(row + (x - outerLeft) * 4, pixel);
-        for (int64_t x = innerRight; x < outerRight; ++x) {
-          StorePixel(row + (x - outerLeft) * 4, pixel);
-        }
+        fill(row, side);
+        fill(row + rightSide * 4, full - rightSide);
       } else {
-        for (int64_t x = outerLeft; x < outerRight; ++x)
-          StorePixel(row + (x - outerLeft) * 4, pixel);
+        fill(row, full);
       }
     }
     return true;
