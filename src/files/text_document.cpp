@@ -577,6 +577,55 @@ bool TextParser::Content(std::string_view line) {
   return true;
 }
 
+constexpr std::string_view Tags[] = {"<version>",
+                                     "</version>",
+                                     "<bmp2_count>",
+                                     "</bmp2_count>",
+                                     "<bmp2>",
+                                     "</bmp2>",
+                                     "<bmp2_name>",
+                                     "</bmp2_name>",
+                                     "<bmp2_transparent>",
+                                     "</bmp2_transparent>",
+                                     "<bmp2_chip_count>",
+                                     "</bmp2_chip_count>",
+                                     "<bmp2_flag>",
+                                     "</bmp2_flag>",
+                                     "<bmp1_name_count>",
+                                     "</bmp1_name_count>",
+                                     "<bmp1_name>",
+                                     "</bmp1_name>",
+                                     "<chip1>",
+                                     "</chip1>",
+                                     "<chip1_data_count>",
+                                     "</chip1_data_count>",
+                                     "<chip1_data>",
+                                     "</chip1_data>",
+                                     "<mapdata_bin_chip_count>",
+                                     "</mapdata_bin_chip_count>",
+                                     "<mapdata_bin_data>",
+                                     "</mapdata_bin_data>"};
+
+// A name is one line of the text form: it must not break the line or read
+// back as a tag (both are legal in file names on some systems).
+bool FitsOnTextLine(std::string_view name) {
+  if (name.find_first_of("\r\n") != std::string_view::npos) return false;
+  for (std::string_view tag : Tags) {
+    if (name == tag) return false;
+  }
+  return true;
+}
+
+bool NamesFitTextLines(const MapDocument& document, const ChipSheetTable& sheets) {
+  for (int32_t i = 0; i < StoredSheetCount(sheets); ++i) {
+    if (!FitsOnTextLine(sheets.sheets[static_cast<size_t>(i)].fileName)) return false;
+  }
+  for (int32_t i = 0; i < StoredFileNameCount(document.fileList); ++i) {
+    if (!FitsOnTextLine(document.fileList.names[static_cast<size_t>(i)])) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 void SerializeTextDocument(ByteSink& sink, const MapDocument& document,
@@ -644,7 +693,7 @@ ParseResult ParseTextDocument(std::span<const uint8_t> bytes) {
 
 bool WriteTextDocument(const std::string& path, MapDocument& document, const ChipSheetTable& sheets,
                        Messages& messages) {
-  if (!document.grid.Exists()) {
+  if (!document.grid.Exists() || !NamesFitTextLines(document, sheets)) {
     messages.Show(texts::CannotSaveFile, texts::AppCaption, MessageIcon::Error);
     return false;
   }

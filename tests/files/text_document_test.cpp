@@ -406,6 +406,25 @@ TEST_F(TextWriterTest, AFailedSaveKeepsTheOldFileAndPath) {
   EXPECT_EQ(std::string(old.begin(), old.end()), "previous content");
 }
 
+TEST_F(TextWriterTest, RefusesNamesThatWouldNotReadBackAsWritten) {
+  for (const char* name : {"two\nlines.png", "cr\r.png", "<bmp2>", "</bmp1_name>"}) {
+    for (bool inFileList : {false, true}) {
+      SmallDocument document;
+      (inFileList ? document.document.fileList.names[1] : document.sheets.sheets[1].fileName) =
+          name;
+      test::RecordingMessages failed;
+      const std::string path = dir.File("names.kv");
+      EXPECT_FALSE(WriteTextDocument(path, document.document, document.sheets, failed)) << name;
+      EXPECT_FALSE(std::filesystem::exists(path)) << name;
+      ASSERT_EQ(failed.shown.size(), 1u);
+      EXPECT_EQ(failed.shown[0].text, "ファイルを保存できません");
+    }
+  }
+  // The binary form stores names by length and takes them all.
+  small.document.fileList.names[1] = "two\nlines.png";
+  EXPECT_TRUE(WriteBinaryDocument(dir.File("names.kv"), small.document, small.sheets, messages));
+}
+
 TEST(TextAndBinaryForms, ConvertBackAndForthWithoutLoss) {
   SmallDocument small;
   VectorByteSink firstBinary;
