@@ -55,6 +55,8 @@ SheetMenu ScanChipFolder(ChipSheetTable& sheets, const std::string& exeFolder,
   if (ListFolderEntries(ChipFolderPath(exeFolder, chipFolder), entries)) {
     for (const FolderEntry& entry : entries) {
       if (entry.directory || entry.name == "." || entry.name == "..") continue;
+      // Opening a pipe or a device would wait forever or read without end.
+      if (!entry.regularFile) continue;
       ChipSheet& sheet = sheets.sheets[static_cast<size_t>(sheets.sheetCount)];
       sheet.fileName = entry.name;
       if (!LoadChipSheet(sheet, ChipSheetPath(exeFolder, chipFolder, entry.name), true, decoder)) {

@@ -60,6 +60,7 @@ class ImageEncoder {
 struct FolderEntry {
   std::string name;
   bool directory = false;
+  bool regularFile = false;  // false for pipes, sockets and devices as well
 };
 
 // The entries of a folder in the order the file system returns them (no
@@ -75,6 +76,7 @@ inline bool ListFolderEntries(const std::string& folder, std::vector<FolderEntry
     entry.name = it->path().filename().string();
     std::error_code typeError;
     entry.directory = it->is_directory(typeError);
+    entry.regularFile = it->is_regular_file(typeError);
     entries.push_back(std::move(entry));
   }
   return true;

@@ -1,6 +1,7 @@
 #include "document/chip_sheet_loader.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <set>
@@ -63,6 +64,16 @@ TEST_F(ChipSheetScanTest, OffersEveryFileSkipsFoldersAndFailures) {
     EXPECT_EQ(std::filesystem::path(path).parent_path(), dir.path());
   }
   EXPECT_EQ(menu.items.size(), 3u);
+}
+
+TEST_F(ChipSheetScanTest, NeverOpensPipesOrDevices) {
+  AddFile("a.png", SolidImage(32, 32));
+  ASSERT_EQ(::mkfifo(dir.File("pipe.png").c_str(), 0600), 0);
+  decoder.images["pipe.png"] = SolidImage(32, 32);
+  Scan();
+  EXPECT_EQ(sheets.sheetCount, 1);
+  EXPECT_EQ(sheets.sheets[0].fileName, "a.png");
+  EXPECT_EQ(decoder.requested.size(), 1u);
 }
 
 TEST_F(ChipSheetScanTest, StopsAtTwoHundredFiftySixSheetsAndRescansCleanly) {

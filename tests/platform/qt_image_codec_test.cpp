@@ -1,6 +1,7 @@
 #include "platform/qt/qt_image_codec.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QImage>
 #include <QString>
@@ -93,7 +94,8 @@ TEST_F(QtImageCodecTest, RefusesWhatIsNotAnImage) {
   std::vector<uint8_t> damaged = WriteBmp32(PixelBuffer::Make(4, 4));
   damaged.resize(damaged.size() - 1);
   test::WriteFileBytes(dir.File("short.bmp"), damaged);
-  for (const char* name : {"notes.txt", "short.bmp", "missing.png"}) {
+  ASSERT_EQ(::mkfifo(dir.File("pipe.png").c_str(), 0600), 0);  // would block if opened
+  for (const char* name : {"notes.txt", "short.bmp", "missing.png", "pipe.png", "."}) {
     PixelBuffer out = PixelBuffer::Make(1, 1);
     EXPECT_FALSE(decoder.Decode(dir.File(name), out)) << name;
     EXPECT_TRUE(out.Empty()) << name;
