@@ -157,6 +157,44 @@ TEST_F(CliTest, ConvertsBinaryToTextAndBackToTheSameBytes) {
                                   2, 0, 0, 0, 0, 1, 0, 0x80, 0, 0, 0, 0}));
 }
 
+TEST_F(CliTest, KeepsTheSettingsOfLoadedSheetsThroughBothForms) {
+  // A 64 x 32 chip set (2 x 1 chips) in a folder given with --chips.
+  std::filesystem::create_directory(dir.path() / "chips");
+  test::ByteBuilder bmp;
+  bmp.Raw({'B', 'M'}).I32(54 + 64 * 32 * 4).I32(0).I32(54);
+  bmp.I32(40).I32(64).I32(32).Raw({1, 0, 32, 0}).I32(0).I32(64 * 32 * 4).I32(2835).I32(2835);
+  bmp.I32(0).I32(0);
+  for (int i = 0; i < 64 * 32; ++i) bmp.Raw({0x20, 0x40, 0x60, 0xFF});
+  Write("chips/tiles.bmp", bmp.bytes);
+
+  test::ByteBuilder b;
+  b.Raw({'K', 'V', 0, 0}).I32(11);
+  b.Chunk("version", 9).Str("1.41");
+  b.Chunk("bmp2_count", 4).I32(1);
+  b.Chunk("bmp2_name", 14).Str("tiles.bmp");
+  b.Chunk("bmp2_transparent", 8).I32(1).I32(0xff00ff);
+  b.Chunk("bmp2_chip_count", 8).I32(2).I32(1);
+  b.Chunk("bmp2_flag", 12).I32(8).Raw({4, 10, 0, 0, 0, 0, 7, 0});
+  b.Chunk("bmp1_count", 4).I32(1);
+  b.Chunk("bmp1_name", 14).Str("tiles.bmp");
+  b.Chunk("chip1_count", 8).I32(2).I32(1);
+  b.Chunk("chip1", 60).Entry(1, 0, 0, 0, 0).Entry(1, 0, 1, 0, 1).Entry(1, 0, 0, 0, 0);
+  b.Chunk("mapdata_bin", 12).I32(1).I32(1).I32(1);
+  const std::string binary = Write("sheets.kv", b.bytes);
+  const std::string text = dir.File("sheets-text.kv");
+  const std::string again = dir.File("sheets-again.kv");
+  const std::string chips = dir.File("chips");
+
+  ASSERT_EQ(Run({"convert", binary, text, "--to", "text", "--chips", chips}).status, 0);
+  const std::vector<uint8_t> textBytes = test::ReadFileBytes(text);
+  const std::string written(textBytes.begin(), textBytes.end());
+  EXPECT_NE(written.find("<bmp2_flag>\r\n4 10 0 0\r\n0 0 7 0\r\n</bmp2_flag>"), std::string::npos)
+      << written;
+  const RunResult back = Run({"convert", text, again, "--to", "binary", "--chips", chips});
+  ASSERT_EQ(back.status, 0) << back.err;
+  EXPECT_EQ(test::ReadFileBytes(again), b.bytes);
+}
+
 TEST_F(CliTest, OptimizeDropsUnusedChipsAndNames) {
   // Only background slot 1 (grass.png) is on the map.
   const std::string input = Write("stage.kv", Document({0x00000001, 0, 0x80000100, 0}));
