@@ -325,6 +325,17 @@ bool QtCanvas::FrameRectangle(std::span<const CanvasPoint> p) {
       for (size_t x = 0; x < count; ++x, p += 4) StorePixel(p, pixel);
     };
     uint8_t* row = target_.At(static_cast<int32_t>(outerLeft), static_cast<int32_t>(outerTop));
+    if (w == 1 && hollow) {  // the common one-pixel frame: two pixels per side row
+      uint8_t* bottomRow = row + static_cast<size_t>(y1 - y0) * stride;
+      fill(row, full);
+      fill(bottomRow, full);
+      const size_t right = (full - 1) * 4;
+      for (row += stride; row < bottomRow; row += stride) {
+        StorePixel(row, pixel);
+        StorePixel(row + right, pixel);
+      }
+      return true;
+    }
     for (int64_t y = outerTop; y < outerBottom; ++y, row += stride) {
       if (hollow && y >= innerTop && y < innerBottom) {
         fill(row, side);
