@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "support/byte_builder.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 namespace kelvor {
@@ -36,6 +37,25 @@ TEST(MapDataExport, WritesNothingWithoutAMapOrWithAnotherExtension) {
   EXPECT_FALSE(std::filesystem::exists(dir.File("stage.dat")));
   EXPECT_TRUE(ExportMapData(dir.File("STAGE.BIN"), grid));
   EXPECT_FALSE(ExportMapData(dir.File("missing/stage.bin"), grid));
+}
+
+TEST(MapDataExport, AFailedExportKeepsThePreviousFile) {
+  test::TempDir dir;
+  const std::string path = dir.File("stage.bin");
+  test::WriteFileText(path, "previous");
+  MapGrid grid;
+  grid.Allocate(256, 256);
+  bool exported = true;
+  {
+    test::FileSizeLimit limit(4096);
+    exported = ExportMapData(path, grid);
+  }
+  EXPECT_FALSE(exported);
+  const std::vector<uint8_t> kept = test::ReadFileBytes(path);
+  EXPECT_EQ(std::string(kept.begin(), kept.end()), "previous");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()),
+            1);
 }
 
 TEST(MapDataChunk, BelievesASizeOnlyWhenTheCellsAreThere) {
