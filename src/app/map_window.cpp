@@ -358,12 +358,14 @@ void MapWindow::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void MapWindow::dropEvent(QDropEvent* event) {
-  const QList<QUrl> urls = event->mimeData()->urls();
-  // Only the first dropped file is opened.
+  OpenDroppedFiles(event->mimeData()->urls());
+  event->acceptProposedAction();
+}
+
+void MapWindow::OpenDroppedFiles(const QList<QUrl>& urls) {
   if (urls.isEmpty() || !urls.front().isLocalFile()) return;
   OpenDocumentFile(urls.front().toLocalFile().toStdString());
   RepaintMap();
-  event->acceptProposedAction();
 }
 
 }  // namespace kelvor

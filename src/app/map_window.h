@@ -3,6 +3,7 @@
 #include <QCursor>
 #include <QMainWindow>
 #include <QPointer>
+#include <QUrl>
 #include <memory>
 #include <string>
 #include <vector>
@@ -54,6 +55,8 @@ class MapWindow : public QMainWindow, public ShellActions {
   // Opens a document (command line, dropped file, Open dialog) and refreshes
   // what it changed; a file that cannot be read is reported and changes nothing.
   void OpenDocumentFile(const std::string& path);
+  // Files dropped on the window: only the first is opened.
+  void OpenDroppedFiles(const QList<QUrl>& urls);
 
   PaletteWindow* paletteWindow() const { return palette_; }
   ViewArea* view() const { return view_; }

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QTest>
 #include <filesystem>

@@ -1,0 +1,95 @@
+#include <filesystem>
+
+#include "editor_fixture.h"
+#include "files/text_document.h"
+#include "resources/menu_tables.h"
+
+namespace kelvor::test {
+namespace {
+
+// The sample map of the repository: 30 x 20 cells over terrain.png and
+// objects.png, which the test folder does not hold (so opening it also
+// reports the two missing images).
+std::string SampleMap() {
+  return (std::filesystem::path(KELVOR_TEST_DATA) / ".." / ".." / "examples" / "sample.kv")
+      .lexically_normal()
+      .string();
+}
+
+class DocumentCommandsTest : public EditorFixture {
+ protected:
+  std::string CopyOfSample(const char* name) {
+    const std::string path = dir.File(name);
+    std::filesystem::copy_file(SampleMap(), path);
+    return path;
+  }
+};
+
+TEST_F(DocumentCommandsTest, CommandLineOpensOnlyTheFirstArgument) {
+  const std::string first = CopyOfSample("first.kv");
+  const std::string second = CopyOfSample("second.kv");
+  StartEditor(Chips::TestSheet, {first, second});
+  EXPECT_EQ(ws.document.documentPath, first);
+  EXPECT_EQ(ws.document.grid.width, 30);
+  EXPECT_EQ(ws.document.grid.height, 20);
+  EXPECT_TRUE(ws.input.mouseEnabled);
+  // The caption counts the document's chips and files.
+  EXPECT_EQ(window->windowTitle().toStdString(),
+            "Kelvor    使用ﾁｯﾌﾟ数： 10/255(背景),   8/255(ﾚｲﾔｰ)    使用ﾌｧｲﾙ数： 2/256");
+  // The map view got its extent: 960 x 640 pixels in a 640 x 480 window.
+  EXPECT_EQ(window->scroll().horizontal.max, 959);
+}
+
+TEST_F(DocumentCommandsTest, UnreadableArgumentIsReportedAndChangesNothing) {
+  const std::string bad = dir.File("bad.kv");
+  WriteFileText(bad, "not a map");
+  StartEditor(Chips::TestSheet, {bad});
+  EXPECT_FALSE(ws.document.grid.Exists());
+  EXPECT_TRUE(ws.document.documentPath.empty());
+  ASSERT_FALSE(messages.shown.empty());
+  EXPECT_EQ(messages.shown.back().text, std::string(texts::CannotReadFile));
+}
+
+TEST_F(DocumentCommandsTest, SaveWritesTheBinaryFormToTheDocumentPath) {
+  StartEditor();
+  const std::string path = dir.File("level.kv");
+  window->OpenDocumentFile(CopyOfSample("source.kv"));
+  ASSERT_TRUE(ws.document.grid.Exists());
+  // Store it in the text form, then open that one.
+  ASSERT_TRUE(WriteTextDocument(path, ws.document, ws.sheets, messages));
+  window->OpenDocumentFile(path);
+  ASSERT_EQ(ReadFileBytes(path)[0], '<');
+  ASSERT_EQ(ws.document.documentPath, path);
+  window->PreparePopup(0);
+  ASSERT_TRUE(window->menus().FindAction(CommandSave)->isEnabled());
+  window->RunCommand(CommandSave);
+  const std::vector<uint8_t> bytes = ReadFileBytes(path);
+  ASSERT_GE(bytes.size(), 4u);
+  EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 4),
+            (std::vector<uint8_t>{'K', 'V', 0, 0}));
+  // Saving optimised the chip set first, which empties the history.
+  EXPECT_FALSE(window->menus().FindAction(CommandUndo)->isEnabled());
+}
+
+TEST_F(DocumentCommandsTest, SaveWithoutAPathWritesNothing) {
+  StartEditor();
+  NewMap(4, 4);
+  window->RunCommand(CommandSave);
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_TRUE(ws.document.documentPath.empty());
+}
+
+TEST_F(DocumentCommandsTest, DroppedFilesOpenOnlyTheFirst) {
+  StartEditor();
+  const std::string first = CopyOfSample("dropped.kv");
+  const std::string second = CopyOfSample("ignored.kv");
+  window->OpenDroppedFiles({QUrl::fromLocalFile(QString::fromStdString(first)),
+                            QUrl::fromLocalFile(QString::fromStdString(second))});
+  EXPECT_EQ(ws.document.documentPath, first);
+  // Something that is no local file opens nothing.
+  window->OpenDroppedFiles({QUrl(QStringLiteral("https://example.org/map.kv"))});
+  EXPECT_EQ(ws.document.documentPath, first);
+}
+
+}  // namespace
+}  // namespace kelvor::test
