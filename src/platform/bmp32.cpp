@@ -134,9 +134,16 @@ bool ReadBmp32(const uint8_t* data, size_t size, PixelBuffer& out) {
   out = PixelBuffer{};
   const Bmp32Header header = ParseBmp32Header(data, size);
   if (header.kind != Bmp32Kind::Bmp32 || size < header.bytesNeeded) return false;
+  return ReadBmp32Rows(header, data + header.pixelOffset, size - header.pixelOffset, out);
+}
+
+bool ReadBmp32Rows(const Bmp32Header& header, const uint8_t* rows, size_t size, PixelBuffer& out) {
+  out = PixelBuffer{};
+  if (header.kind != Bmp32Kind::Bmp32) return false;
+  const size_t rowBytes = static_cast<size_t>(header.width) * 4;
+  if (size < rowBytes * static_cast<size_t>(header.height)) return false;
 
   PixelBuffer pixels = PixelBuffer::Make(header.width, header.height);
-  const size_t rowBytes = static_cast<size_t>(header.width) * 4;
   const bool standard =
       !header.bitFields || (header.masks[0] == StandardRed && header.masks[1] == StandardGreen &&
                             header.masks[2] == StandardBlue &&
@@ -153,7 +160,7 @@ bool ReadBmp32(const uint8_t* data, size_t size, PixelBuffer& out) {
 
   for (int32_t y = 0; y < header.height; ++y) {
     const int32_t storedRow = header.topDown ? y : header.height - 1 - y;
-    const uint8_t* src = data + header.pixelOffset + static_cast<size_t>(storedRow) * rowBytes;
+    const uint8_t* src = rows + static_cast<size_t>(storedRow) * rowBytes;
     uint8_t* dst = pixels.Row(y);
     if (standard) {
       std::memcpy(dst, src, rowBytes);

@@ -89,6 +89,18 @@ TEST_F(QtImageCodecTest, ThirtyTwoBitBmpKeepsFourthByteUnpremultiplied) {
   EXPECT_EQ(out.pixels, stored.pixels);
 }
 
+TEST_F(QtImageCodecTest, ThirtyTwoBitBmpPixelsAfterAGap) {
+  PixelBuffer stored = PixelBuffer::Make(1, 2);
+  stored.pixels = {1, 2, 3, 4, 5, 6, 7, 8};
+  std::vector<uint8_t> file = WriteBmp32(stored);
+  file.insert(file.begin() + 122, 300, uint8_t{0xEE});  // e.g. an embedded colour profile
+  file[10] = static_cast<uint8_t>(422 & 0xFF), file[11] = static_cast<uint8_t>(422 >> 8);
+  test::WriteFileBytes(dir.File("gap.bmp"), file);
+  PixelBuffer out;
+  ASSERT_TRUE(decoder.Decode(dir.File("gap.bmp"), out));
+  EXPECT_EQ(out.pixels, stored.pixels);
+}
+
 TEST_F(QtImageCodecTest, RefusesWhatIsNotAnImage) {
   test::WriteFileText(dir.File("notes.txt"), "hello, not an image\n");
   std::vector<uint8_t> damaged = WriteBmp32(PixelBuffer::Make(4, 4));

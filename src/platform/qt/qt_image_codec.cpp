@@ -31,12 +31,16 @@ bool WriteAtomically(const std::string& path, const QByteArray& bytes) {
 
 bool DecodeBmp32(QFile& file, const Bmp32Header& header, PixelBuffer& out) {
   // The header was checked against the size limits; the file must really
-  // hold every row it announces before we read it.
-  if (file.size() < static_cast<qint64>(header.bytesNeeded) || !file.seek(0)) return false;
-  const QByteArray bytes = file.read(static_cast<qint64>(header.bytesNeeded));
-  if (bytes.size() != static_cast<qsizetype>(header.bytesNeeded)) return false;
-  return ReadBmp32(reinterpret_cast<const uint8_t*>(bytes.constData()),
-                   static_cast<size_t>(bytes.size()), out);
+  // hold every row it announces before they are read, and only they are.
+  const qint64 rowsSize = static_cast<qint64>(header.bytesNeeded - header.pixelOffset);
+  if (file.size() < static_cast<qint64>(header.bytesNeeded) ||
+      !file.seek(static_cast<qint64>(header.pixelOffset))) {
+    return false;
+  }
+  const QByteArray rows = file.read(rowsSize);
+  if (rows.size() != rowsSize) return false;
+  return ReadBmp32Rows(header, reinterpret_cast<const uint8_t*>(rows.constData()),
+                       static_cast<size_t>(rows.size()), out);
 }
 
 // Formats whose memory is blue, green, red, alpha (or an unused 0xFF) on
