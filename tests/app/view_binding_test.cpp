@@ -1,4 +1,5 @@
 #include <QScrollBar>
+#include <QWheelEvent>
 
 #include "app/held_key_tracker.h"
 #include "editor_fixture.h"
@@ -53,6 +54,22 @@ TEST_F(ViewBindingTest, BarsFollowTheScrollModel) {
   Click(mapViewport(), QPoint(16, 16));
   EXPECT_NE(CellBackground(Cell(8, 0)), 0);  // (16 + 240) / 32
   EXPECT_EQ(CellBackground(Cell(0, 0)), 0);
+}
+
+TEST_F(ViewBindingTest, WheelAndThumbGoThroughTheModel) {
+  StartEditor();
+  NewMap(5, 40);  // 160 x 1280 view pixels
+  SizeView(*window, 400, 300);
+  QScrollBar* bar = window->view()->verticalScrollBar();
+  ASSERT_TRUE(bar->isVisible());
+  QWheelEvent wheel(QPointF(50, 50), window->view()->mapToGlobal(QPointF(50, 50)), QPoint(),
+                    QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(mapViewport(), &wheel);
+  EXPECT_GT(ws.mapView().scrollY, 0);
+  EXPECT_EQ(ws.mapView().scrollY, bar->value());
+  bar->setSliderPosition(700);  // a thumb drag
+  EXPECT_EQ(ws.mapView().scrollY, 700);
+  EXPECT_EQ(window->scroll().vertical.pos, 700);
 }
 
 TEST_F(ViewBindingTest, ContentThatFitsShowsNoBars) {
