@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   FUZZ_CHECK(parsed.document.grid.has_value());
   const MapGrid& grid = *parsed.document.grid;
-  FUZZ_CHECK(grid.width >= 0 && grid.height >= 0);
+  FUZZ_CHECK(grid.width >= 0 && grid.width <= MaxTextMapSide);
+  FUZZ_CHECK(grid.height >= 0 && grid.height <= MaxTextMapSide);
   FUZZ_CHECK(grid.CellCount() ==
              static_cast<uint64_t>(grid.width) * static_cast<uint64_t>(grid.height));
   // The cells come from the file, so the map can never outgrow it.

@@ -321,6 +321,12 @@ ParseResult ParseBinaryDocument(std::span<const uint8_t> bytes) {
         if (!ReadMapDataChunk(bytes.subspan(start), grid, consumed)) {
           return Fail(ParseStatus::Invalid, "map size negative or larger than the file");
         }
+        // A map 0 cells wide can claim any height without holding a cell;
+        // the views count pixels of such sides in 32 bits. The text form's
+        // limit is far above any map the editor makes.
+        if (grid.width > MaxTextMapSide || grid.height > MaxTextMapSide) {
+          return Fail(ParseStatus::Invalid, "map side larger than 16384 cells");
+        }
         reader.Skip(consumed);
         staged.grid = std::move(grid);
         break;

@@ -40,6 +40,26 @@ TEST(FuzzFindings, FlagRecordOfASheetWithHugeChipCounts) {
   EXPECT_EQ(ParseBinaryDocument(document(-1)).status, ParseStatus::Invalid);
 }
 
+TEST(FuzzFindings, BinaryMapSidesAreHeldToTheTextFormLimit) {
+  // A map 0 cells wide holds no cell whatever height it claims; the editor's
+  // views would then count 32 x 2^31 pixels in 32 bits. Refused, as in the
+  // text form, beyond 16384 cells on a side.
+  struct Case {
+    int32_t width;
+    int32_t height;
+    ParseStatus expected;
+  };
+  for (const Case c :
+       {Case{0, 16384, ParseStatus::Ok}, Case{16384, 0, ParseStatus::Ok},
+        Case{0, 16385, ParseStatus::Invalid}, Case{0, INT32_MAX, ParseStatus::Invalid},
+        Case{INT32_MAX, 0, ParseStatus::Invalid}}) {
+    test::ByteBuilder b;
+    b.Raw({'K', 'V', 0, 0}).I32(2).Chunk("version", 9).Str("1.41");
+    b.Chunk("mapdata_bin", 8).I32(c.width).I32(c.height);
+    EXPECT_EQ(ParseBinaryDocument(b.bytes).status, c.expected) << c.width << " x " << c.height;
+  }
+}
+
 fs::path Corpus(const char* target) {
   return fs::path(KELVOR_TEST_DATA) / ".." / ".." / "fuzz" / "corpus" / target;
 }
