@@ -65,6 +65,9 @@ bool AtomicFile::Open(const std::string& target) {
   struct stat existing {};
   const bool replacing = ::stat(target_.c_str(), &existing) == 0;
   if (replacing) mode = existing.st_mode & 07777;
+  // A file the user may not write stays as it is, although the folder
+  // would let us rename over it.
+  if (replacing && ::access(target_.c_str(), W_OK) != 0) return false;
 
   const std::string folder = FolderOf(target_);
   const std::string base = target_.substr(target_.rfind('/') + 1);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -75,6 +76,16 @@ TEST(AtomicFile, KeepsThePermissionsOfTheFileItReplaces) {
   struct stat info {};
   ASSERT_EQ(stat(path.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+TEST(AtomicFile, LeavesAReadOnlyFileAlone) {
+  if (geteuid() == 0) GTEST_SKIP() << "root may write every file";
+  test::TempDir dir;
+  const std::string path = dir.File("locked.kv");
+  test::WriteFileText(path, "old");
+  ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+  EXPECT_EQ(WriteFileAtomically(path, "new", 3), FileWriteStatus::CannotCreate);
+  EXPECT_EQ(test::ReadFileBytes(path), (std::vector<uint8_t>{'o', 'l', 'd'}));
 }
 
 TEST(AtomicFile, SavingThroughALinkReplacesTheFileItPointsTo) {
