@@ -205,5 +205,46 @@ TEST(InitializeWorkspace, ResetsAndScansTheDefaultFolder) {
   EXPECT_EQ(ws.sheets.sheetCount, 0);
 }
 
+TEST(InitializeWorkspace, StartsFromTheDefaultsButKeepsColours) {
+  Workspace ws;
+  ws.display.mapZoom = 2.0f;
+  ws.display.paletteZoom = 0.5f;
+  ws.display.showLayer = false;
+  ws.display.showGrid = false;
+  ws.display.mapBackgroundColor = Rgb(1, 2, 3);
+  ws.edit.fillMode = true;
+  ws.palette.mode = PaletteModeCollision;
+  ws.input.mouseEnabled = true;
+  ws.selection.selectionRect = {1, 2, 3, 4};
+  ws.paste.hasBlock = true;
+  ws.paste.blockCells.assign(4, 7);
+  ws.document.fileList.names[9] = "x.png";
+  ws.document.tables[1].entries[5].used = 1;
+  ws.sheets.sheets[7].transparent = 1;
+  ws.sheets.currentSheet = 7;
+  ws.mapView().visibleColumns = 12;
+
+  test::TempDir exe;
+  test::FakeImageDecoder decoder;
+  InitializeWorkspace(ws, exe.path().string(), decoder);
+
+  EXPECT_EQ(ws.display.mapZoom, 1.0f);
+  EXPECT_EQ(ws.display.paletteZoom, 1.0f);
+  EXPECT_TRUE(ws.display.showLayer);
+  EXPECT_TRUE(ws.display.showGrid);
+  EXPECT_EQ(ws.display.mapBackgroundColor, Rgb(1, 2, 3));
+  EXPECT_FALSE(ws.edit.fillMode);
+  EXPECT_EQ(ws.palette.mode, PaletteModePlacement);
+  EXPECT_FALSE(ws.input.mouseEnabled);
+  EXPECT_EQ(ws.selection.selectionRect, (SelectionRect{-1, -1, -1, -1}));
+  EXPECT_FALSE(ws.paste.hasBlock);
+  EXPECT_TRUE(ws.paste.blockCells.empty());
+  EXPECT_EQ(ws.document.fileList.UsedNames(), 0);
+  EXPECT_EQ(ws.document.tables[1].entries[5].used, 0);
+  EXPECT_EQ(ws.sheets.sheets[7].transparent, 0);
+  EXPECT_EQ(ws.sheets.currentSheet, 0);
+  EXPECT_EQ(ws.mapView().visibleColumns, 0);
+}
+
 }  // namespace
 }  // namespace kelvor
