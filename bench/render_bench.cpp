@@ -48,8 +48,8 @@ Workspace& BenchWorkspace() {
       for (int32_t column = 0; column < MapSide; ++column) {
         const auto background = static_cast<uint8_t>(1 + (column + row) % 255);
         const auto layer = static_cast<uint8_t>(1 + (column * 3 + row) % 255);
-        grid.At(column, row) = WithLayer(WithBackground(0, background), layer) | CellFlagCollision |
-                               CellFlagWallEast | CellFlagWallSouth;
+        grid.At(column, row) =
+            WithLayer(WithBackground(0, background), layer) | CellFlagWallEast | CellFlagWallSouth;
       }
     }
     made->document.tables[LevelBackground].atlas = MakeAtlas(false);
@@ -71,10 +71,19 @@ void BM_MapFill(benchmark::State& state) {
 }
 BENCHMARK(BM_MapFill)->Unit(benchmark::kMicrosecond);
 
+// Gives every cell the collision flag, or takes it away, so that the
+// collision mode draws a flag frame per cell and pass, or none.
+void SetCollisionFlags(Workspace& workspace, bool set) {
+  for (MapCell& cell : *workspace.document.grid.cells) {
+    cell = set ? (cell | CellFlagCollision) : (cell & ~CellFlagCollision);
+  }
+}
+
 // Argument: the zoom in percent. The view is scrolled into the middle of
 // the map by part of a cell, so the extra column and row are drawn too.
-void BM_MapCompose(benchmark::State& state) {
+void ComposeAtZoom(benchmark::State& state, bool collisionCells) {
   Workspace& workspace = BenchWorkspace();
+  SetCollisionFlags(workspace, collisionCells);
   workspace.display.mapZoom = static_cast<float>(state.range(0)) / 100.0f;
   const int32_t cell = Zoomed(32, workspace.display.mapZoom);
   ViewPort& view = workspace.mapView();
@@ -92,7 +101,25 @@ void BM_MapCompose(benchmark::State& state) {
     benchmark::DoNotOptimize(back.pixels.data());
   }
 }
+// Both chips and both walls on every cell, in collision mode.
+void BM_MapCompose(benchmark::State& state) {
+  ComposeAtZoom(state, false);
+}
+// The same with the collision flag on every cell as well: two more frames
+// per cell.
+void BM_MapComposeCollisionCells(benchmark::State& state) {
+  ComposeAtZoom(state, true);
+}
+
 BENCHMARK(BM_MapCompose)
+    ->Arg(25)
+    ->Arg(50)
+    ->Arg(75)
+    ->Arg(100)
+    ->Arg(150)
+    ->Arg(200)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MapComposeCollisionCells)
     ->Arg(25)
     ->Arg(50)
     ->Arg(75)
