@@ -1,0 +1,129 @@
+#include "app/map_size_dialog.h"
+
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "editing/workspace.h"
+#include "platform/messages.h"
+#include "ui_map_size_dialog.h"
+
+namespace kelvor {
+namespace {
+
+constexpr std::string_view NegativeSizeText = "幅と高さには 0 以上の数を入れてください";
+constexpr std::string_view NoMemoryText = "このサイズのマップを作るメモリがありません";
+
+}  // namespace
+
+UpDownControl::UpDownControl(QWidget* parent) : QWidget(parent) {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  up_ = new QToolButton(this);
+  down_ = new QToolButton(this);
+  for (QToolButton* button : {up_, down_}) {
+    button->setAutoRepeat(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+    button->setFixedWidth(16);
+    layout->addWidget(button);
+  }
+  up_->setArrowType(Qt::UpArrow);
+  down_->setArrowType(Qt::DownArrow);
+  up_->setObjectName(QStringLiteral("up"));
+  down_->setObjectName(QStringLiteral("down"));
+  connect(up_, &QToolButton::clicked, this, [this] { Step(1); });
+  connect(down_, &QToolButton::clicked, this, [this] { Step(-1); });
+}
+
+void UpDownControl::SetBuddy(QLineEdit* buddy) {
+  if (buddy_) buddy_->removeEventFilter(this);
+  buddy_ = buddy;
+  if (buddy_) buddy_->installEventFilter(this);
+}
+
+void UpDownControl::SetRange(int minimum, int maximum) {
+  minimum_ = minimum;
+  maximum_ = std::max(minimum, maximum);
+}
+
+void UpDownControl::SetValue(int value) {
+  if (buddy_) buddy_->setText(QString::number(std::clamp(value, minimum_, maximum_)));
+}
+
+void UpDownControl::Step(int delta) {
+  if (!buddy_) return;
+  const int current = ParseSizeField(buddy_->text().toStdString());
+  SetValue(current + delta);
+}
+
+bool UpDownControl::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == buddy_ && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Up || key == Qt::Key_Down) {
+      Step(key == Qt::Key_Up ? 1 : -1);
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+MapSizeDialog::MapSizeDialog(Workspace& workspace, Messages& messages, bool newMap, QWidget* owner)
+    : QDialog(owner),
+      ui_(std::make_unique<Ui::MapSizeDialog>()),
+      workspace_(workspace),
+      messages_(messages),
+      newMap_(newMap) {
+  ui_->setupUi(this);
+  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+  connect(ui_->control_1, &QPushButton::clicked, this, &MapSizeDialog::accept);
+  connect(ui_->control_2, &QPushButton::clicked, this, &MapSizeDialog::reject);
+  const MapGrid& grid = workspace_.document.grid;
+  ui_->control_1001->SetBuddy(ui_->control_1000);
+  ui_->control_1003->SetBuddy(ui_->control_1002);
+  for (UpDownControl* spin : {ui_->control_1001, ui_->control_1003}) {
+    spin->SetRange(0, MapSizeSpinMax);
+  }
+  ui_->control_1001->SetValue(grid.width);
+  ui_->control_1003->SetValue(grid.height);
+  ui_->control_1000->setFocus();
+}
+
+MapSizeDialog::~MapSizeDialog() = default;
+
+QLineEdit* MapSizeDialog::widthField() const {
+  return ui_->control_1000;
+}
+QLineEdit* MapSizeDialog::heightField() const {
+  return ui_->control_1002;
+}
+UpDownControl* MapSizeDialog::widthSpin() const {
+  return ui_->control_1001;
+}
+UpDownControl* MapSizeDialog::heightSpin() const {
+  return ui_->control_1003;
+}
+
+void MapSizeDialog::accept() {
+  const int32_t width = ParseSizeField(ui_->control_1000->text().toStdString());
+  const int32_t height = ParseSizeField(ui_->control_1002->text().toStdString());
+  result_ = ApplyMapSize(workspace_.document.grid, workspace_.selection, width, height, newMap_);
+  switch (result_.status) {
+    case MapSizeStatus::Applied:
+      QDialog::accept();
+      return;
+    case MapSizeStatus::NegativeSize:
+      messages_.Show(NegativeSizeText, texts::AppCaption, MessageIcon::Warning);
+      break;
+    case MapSizeStatus::OutOfMemory:
+      messages_.Show(NoMemoryText, texts::AppCaption, MessageIcon::Warning);
+      break;
+  }
+  // Nothing changed: the user corrects the numbers or cancels.
+}
+
+}  // namespace kelvor

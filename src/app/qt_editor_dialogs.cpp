@@ -1,0 +1,134 @@
+#include "app/qt_editor_dialogs.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+
+#include "app/map_size_dialog.h"
+#include "app/palette_dispatch.h"
+#include "app/transparency_dialog.h"
+#include "editing/workspace.h"
+#include "files/open_document.h"
+#include "platform/qt/qt_image_codec.h"
+#include "resources/artwork.h"
+
+namespace kelvor {
+
+std::string HelpFilePath(const std::string& exeFolder) {
+  return QDir(QString::fromStdString(exeFolder))
+      .filePath(QStringLiteral("Kelvor.chm"))
+      .toStdString();
+}
+
+std::unique_ptr<QMessageBox> MakeAboutBox(QWidget* owner) {
+  auto box = std::make_unique<QMessageBox>(owner);
+  box->setWindowTitle(QStringLiteral("Kelvor"));
+  box->setText(QStringLiteral("Kelvor"));
+  box->setInformativeText(QString::fromUtf8(AboutVersionText));
+  box->setIconPixmap(AppIcon().pixmap(32, 32));
+  box->setStandardButtons(QMessageBox::Ok);
+  return box;
+}
+
+QtEditorDialogs::QtEditorDialogs()
+    : pickColor_(ChooseSettingColor),
+      browseFolder_(BrowseForFolder),
+      openHelp_([](const QUrl& url) { return QDesktopServices::openUrl(url); }),
+      ownEncoder_(std::make_unique<QtImageEncoder>()),
+      encoder_(ownEncoder_.get()) {
+  fileFolder_.current = QDir::currentPath();
+  ResetCustomColors();
+}
+
+QtEditorDialogs::~QtEditorDialogs() = default;
+
+void QtEditorDialogs::Attach(EditorContext* context, QWidget* mapOwner,
+                             std::function<QWidget*()> paletteOwner,
+                             std::function<void(const std::string&)> openDocument) {
+  context_ = context;
+  mapOwner_ = mapOwner;
+  paletteOwner_ = std::move(paletteOwner);
+  openDocument_ = std::move(openDocument);
+}
+
+void QtEditorDialogs::SetImageEncoder(ImageEncoder* encoder) {
+  encoder_ = encoder != nullptr ? encoder : ownEncoder_.get();
+}
+
+QWidget* QtEditorDialogs::PaletteOwner() const {
+  QWidget* palette = paletteOwner_ ? paletteOwner_() : nullptr;
+  // A hidden palette would hide its dialog with it.
+  return palette != nullptr && palette->isVisible() ? palette : MapOwner();
+}
+
+void QtEditorDialogs::RunSizeDialog(bool newMap) {
+  if (context_ == nullptr) return;
+  MapSizeDialog dialog(context_->workspace, context_->messages, newMap, MapOwner());
+  if (dialog.exec() != QDialog::Accepted) return;
+  if (dialog.sizeResult().refreshMapExtent) context_->shell.RefreshMapExtent();
+  context_->shell.RepaintMap();
+}
+
+void QtEditorDialogs::RunOpenDialog() {
+  if (context_ == nullptr) return;
+  const std::optional<std::string> path = ChooseOpenPath(MapOwner(), fileFolder_);
+  if (!path) return;
+  if (openDocument_) {
+    openDocument_(*path);
+    return;
+  }
+  OpenRefresh refresh;
+  OpenDocument(context_->workspace, *path, context_->messages, refresh);
+  if (refresh.title) context_->shell.RefreshTitle();
+  if (refresh.scrollExtents) {
+    context_->shell.RefreshMapExtent();
+    context_->shell.RefreshPaletteExtent();
+  }
+  if (refresh.palette) context_->shell.RepaintPalette();
+}
+
+void QtEditorDialogs::RunSaveAsDialog() {
+  if (context_ == nullptr) return;
+  QtSaveAsChooser chooser(MapOwner(), context_->messages, fileFolder_);
+  SaveDocumentAs(context_->workspace, chooser, *encoder_, context_->messages);
+  context_->shell.RepaintMap();
+}
+
+bool QtEditorDialogs::ChooseColor(Color& color) {
+  QWidget* owner = QApplication::activeWindow();
+  return pickColor_ && pickColor_(owner != nullptr ? owner : MapOwner(), color);
+}
+
+void QtEditorDialogs::RunChipFolderDialog() {
+  if (context_ == nullptr) return;
+  EditorContext& context = *context_;
+  ChipFolderDialog dialog(
+      context.workspace.folders, browseFolder_, [&context] { RescanChipFolder(context); },
+      PaletteOwner());
+  dialog.exec();
+}
+
+void QtEditorDialogs::RunTransparencyDialog() {
+  if (context_ == nullptr) return;
+  TransparencyDialog dialog(context_->workspace, context_->decoder, pickColor_, PaletteOwner());
+  dialog.exec();
+  if (dialog.reloaded()) {
+    context_->shell.RefreshPaletteExtent();
+    context_->shell.RepaintPalette();
+  }
+}
+
+void QtEditorDialogs::ShowHelp() {
+  if (context_ == nullptr) return;
+  const std::string path = HelpFilePath(context_->workspace.folders.exeFolder);
+  // No help file, no help: nothing is shown.
+  if (!QFileInfo(QString::fromStdString(path)).isFile() || !openHelp_) return;
+  openHelp_(QUrl::fromLocalFile(QString::fromStdString(path)));
+}
+
+void QtEditorDialogs::ShowAbout() {
+  MakeAboutBox(MapOwner())->exec();
+}
+
+}  // namespace kelvor

@@ -1,0 +1,221 @@
+// The dialogs plugged into the real editor windows: the commands open them,
+// and what the user does in them reaches the document, the files and the views.
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <filesystem>
+
+#include "app/chip_folder_dialog.h"
+#include "app/map_size_dialog.h"
+#include "app/palette_dispatch.h"
+#include "app/qt_editor_dialogs.h"
+#include "app/transparency_dialog.h"
+#include "editor_fixture.h"
+#include "resources/menu_tables.h"
+#include "support/modal_dialogs.h"
+
+namespace kelvor {
+namespace {
+
+class EditorDialogsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::TestApplication();
+    std::filesystem::create_directories(dir.path() / "map_chip");
+    test::WriteTestSheet((dir.path() / "map_chip" / "tiles.png").string());
+    dialogs.SetColorPicker([this](QWidget*, Color& color) {
+      ++colorPicks;
+      if (!colorAnswer) return false;
+      color = *colorAnswer;
+      return true;
+    });
+    dialogs.SetFolderBrowser(
+        [this](QWidget*, const std::string&) -> std::optional<std::string> { return browsed; });
+    dialogs.SetHelpOpener([this](const QUrl& url) {
+      helpOpened.push_back(url);
+      return true;
+    });
+    EditorServices services;
+    services.messages = &messages;
+    services.clipboard = &clipboard;
+    services.decoder = &decoder;
+    services.dialogs = &dialogs;
+    window = std::make_unique<MapWindow>(ws, services);
+    MapWindow* w = window.get();
+    dialogs.Attach(
+        &window->context(), w, [w] { return static_cast<QWidget*>(w->paletteWindow()); },
+        [w](const std::string& path) { w->OpenDocumentFile(path); });
+    StartOptions options;
+    options.exeFolder = dir.path().string();
+    window->Start(options);
+    QCoreApplication::processEvents();
+  }
+  void TearDown() override {
+    messages.answer = true;
+    window->close();
+    window.reset();
+    QCoreApplication::processEvents();
+  }
+
+  void NewMapByDialog(const QString& width, const QString& height) {
+    test::WhenModalShows<MapSizeDialog>([width, height](MapSizeDialog* dialog) {
+      dialog->widthField()->setText(width);
+      dialog->heightField()->setText(height);
+      dialog->findChild<QPushButton*>("control_1")->click();
+    });
+    window->RunCommand(CommandNew);
+  }
+  void SaveAsByDialog(const std::string& path, int32_t type) {
+    test::WhenModalShows<SaveAsFileDialog>([path, type](SaveAsFileDialog* dialog) {
+      dialog->selectNameFilter(dialog->nameFilters()[type - 1]);
+      dialog->nameField()->setText(QString::fromStdString(path));
+      static_cast<QDialog*>(dialog)->accept();
+    });
+    window->RunCommand(CommandSaveAs);
+  }
+
+  test::TempDir dir;
+  Workspace ws;
+  test::RecordingMessages messages;
+  InProcessClipboard clipboard;
+  QtImageDecoder decoder;
+  QtEditorDialogs dialogs;
+  std::unique_ptr<MapWindow> window;
+  std::optional<Color> colorAnswer;
+  int colorPicks = 0;
+  std::optional<std::string> browsed;
+  std::vector<QUrl> helpOpened;
+};
+
+TEST_F(EditorDialogsTest, NewSaveAsExportAndOpenThroughTheCommands) {
+  NewMapByDialog("64", "48");
+  ASSERT_TRUE(ws.document.grid.Exists());
+  EXPECT_EQ(ws.document.grid.width, 64);
+  EXPECT_EQ(ws.document.grid.height, 48);
+  ws.document.grid.At(3, 4) = 0x00000100;  // a collision flag to find again
+
+  SaveAsByDialog(dir.File("level1"), 1);
+  const std::vector<uint8_t> saved = test::ReadFileBytes(dir.File("level1.kv"));
+  ASSERT_GE(saved.size(), 4u);
+  EXPECT_EQ(std::vector<uint8_t>(saved.begin(), saved.begin() + 4),
+            (std::vector<uint8_t>{'K', 'V', 0, 0}));
+  EXPECT_EQ(ws.document.documentFileName, "level1.kv");
+
+  // An export leaves the document where it was.
+  SaveAsByDialog(dir.File("level1"), 3);
+  const std::vector<uint8_t> data = test::ReadFileBytes(dir.File("level1.bin"));
+  ASSERT_EQ(data.size(), 8u + 64u * 48u * 4u);
+  EXPECT_EQ(std::vector<uint8_t>(data.begin(), data.begin() + 8),
+            (std::vector<uint8_t>{64, 0, 0, 0, 48, 0, 0, 0}));
+  EXPECT_EQ(ws.document.documentPath, dir.File("level1.kv"));
+
+  // Open it again over a different map; the click that closes the dialog must not edit.
+  NewMapByDialog("5", "5");
+  test::WhenModalShows<QFileDialog>([this](QFileDialog* dialog) {
+    dialog->selectFile(QString::fromStdString(dir.File("level1.kv")));
+    static_cast<QDialog*>(dialog)->accept();
+  });
+  window->RunCommand(CommandOpen);
+  EXPECT_EQ(ws.document.grid.width, 64);
+  EXPECT_EQ(ws.document.grid.At(3, 4), MapCell{0x00000100});
+  EXPECT_FALSE(ws.input.mouseEnabled);
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(EditorDialogsTest, CancelledDialogsChangeNothing) {
+  NewMapByDialog("8", "8");
+  test::WhenModalShows<MapSizeDialog>([](MapSizeDialog* dialog) {
+    dialog->widthField()->setText(QStringLiteral("2"));
+    dialog->reject();
+  });
+  window->RunCommand(CommandResizeMap);
+  EXPECT_EQ(ws.document.grid.width, 8);
+
+  test::WhenModalShows<SaveAsFileDialog>([](SaveAsFileDialog* dialog) { dialog->reject(); });
+  window->RunCommand(CommandSaveAs);
+  EXPECT_TRUE(ws.document.documentPath.empty());
+
+  colorAnswer.reset();
+  const Color before = ws.display.mapBackgroundColor;
+  window->RunCommand(CommandMapColorFirst + 4);
+  EXPECT_EQ(colorPicks, 1);
+  EXPECT_EQ(ws.display.mapBackgroundColor, before);
+}
+
+TEST_F(EditorDialogsTest, ColourCommandsStoreTheChosenColour) {
+  colorAnswer = Rgb(1, 2, 3);
+  window->RunCommand(CommandMapColorFirst + 4);
+  EXPECT_EQ(ws.display.mapBackgroundColor, Rgb(1, 2, 3));
+  colorAnswer = Rgb(4, 5, 6);
+  DispatchPaletteCommand(window->context(), CommandPaletteColorLast);
+  EXPECT_EQ(ws.display.paletteBackgroundColor, Rgb(4, 5, 6));
+  EXPECT_EQ(ws.display.mapBackgroundColor, Rgb(1, 2, 3));
+}
+
+TEST_F(EditorDialogsTest, ChipFolderDialogRescansTheChosenFolder) {
+  const std::filesystem::path other = dir.path() / "other";
+  std::filesystem::create_directories(other);
+  test::WriteTestSheet((other / "a.png").string());
+  test::WriteTestSheet((other / "b.png").string());
+  ASSERT_EQ(ws.sheets.sheetCount, 1);
+  browsed = other.string();
+
+  // Browse, then Cancel: the folder is kept but not scanned yet.
+  test::WhenModalShows<ChipFolderDialog>([](ChipFolderDialog* dialog) {
+    dialog->browseButton()->click();
+    dialog->reject();
+  });
+  DispatchPaletteCommand(window->context(), CommandChipFolder);
+  EXPECT_EQ(ws.folders.chipFolder, other.string());
+  EXPECT_EQ(ws.sheets.sheetCount, 1);
+
+  test::WhenModalShows<ChipFolderDialog>([](ChipFolderDialog* dialog) { dialog->accept(); });
+  DispatchPaletteCommand(window->context(), CommandChipFolder);
+  EXPECT_EQ(ws.sheets.sheetCount, 2);
+  EXPECT_EQ(ws.sheets.currentSheet, 0);
+}
+
+TEST_F(EditorDialogsTest, TransparencyDialogWorksOnTheCurrentSheet) {
+  colorAnswer = Rgb(20, 20, 200);  // the colour of chip (0, 0) of the test sheet
+  test::WhenModalShows<TransparencyDialog>([](TransparencyDialog* dialog) {
+    dialog->keyButton()->click();
+    dialog->colorButton()->click();
+    dialog->accept();
+  });
+  DispatchPaletteCommand(window->context(), CommandTransparency);
+  const ChipSheet& sheet = ws.sheets.sheets[0];
+  EXPECT_EQ(sheet.transparent, 1);
+  EXPECT_EQ(sheet.transparentColor, Rgb(20, 20, 200));
+  EXPECT_EQ(sheet.bitmap.At(0, 0)[3], 0);
+  EXPECT_EQ(sheet.bitmap.At(32, 0)[3], 255);
+}
+
+TEST_F(EditorDialogsTest, HelpOpensOnlyAnExistingHelpFile) {
+  window->RunCommand(CommandHelp);
+  EXPECT_TRUE(helpOpened.empty());
+  test::WriteFileText(dir.File("Kelvor.chm"), "help");
+  window->RunCommand(CommandHelp);
+  ASSERT_EQ(helpOpened.size(), 1u);
+  EXPECT_EQ(helpOpened[0], QUrl::fromLocalFile(QString::fromStdString(dir.File("Kelvor.chm"))));
+}
+
+TEST_F(EditorDialogsTest, AboutBoxShowsNameVersionAndIcon) {
+  std::unique_ptr<QMessageBox> box = MakeAboutBox(window.get());
+  EXPECT_EQ(box->windowTitle(), QStringLiteral("Kelvor"));
+  EXPECT_EQ(box->informativeText(), QStringLiteral("Kelvor ver.1.51"));
+  EXPECT_FALSE(box->iconPixmap().isNull());
+
+  bool shown = false;
+  test::WhenModalShows<QMessageBox>([&shown](QMessageBox* dialog) {
+    shown = dialog->informativeText() == QStringLiteral("Kelvor ver.1.51");
+    dialog->accept();
+  });
+  window->RunCommand(CommandAbout);
+  EXPECT_TRUE(shown);
+}
+
+}  // namespace
+}  // namespace kelvor
