@@ -99,6 +99,16 @@ struct AcceleratorDef {
 
 std::span<const AcceleratorDef> AcceleratorDefs();
 
+// Items that show a radio mark when checked: the drawing modes, the zoom
+// steps, the sheet items and the palette edit modes.
+constexpr bool IsRadioCommand(int32_t id) {
+  return (id >= CommandLineMode && id <= CommandFillMode) ||
+         (id >= CommandMapZoomFirst && id <= CommandMapZoomLast) ||
+         (id >= CommandSheetFirst && id <= CommandSheetLast) ||
+         (id >= CommandPaletteModeFirst && id <= CommandPaletteModeLast) ||
+         (id >= CommandPaletteZoomFirst && id <= CommandPaletteZoomLast);
+}
+
 // The map and palette zoom steps, in menu order.
 inline constexpr float MapZoomSteps[] = {0.25f, 0.5f, 0.75f, 1.0f, 1.5f, 2.0f};
 inline constexpr float PaletteZoomSteps[] = {0.5f, 0.75f, 1.0f, 1.5f, 2.0f};

@@ -58,6 +58,7 @@ MenuModel LoadMenuModel(int32_t resourceId) {
       item.id = itemDef.id;
       item.text = std::string(itemDef.text);
       item.keyHint = std::string(itemDef.keyHint);
+      item.radio = IsRadioCommand(item.id);
       popup.items.push_back(std::move(item));
     }
     model.popups.push_back(std::move(popup));

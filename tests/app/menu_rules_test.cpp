@@ -50,6 +50,12 @@ TEST(MenuTablesTest, PopupsAndItemPositions) {
   // Every map command has one item, except the accelerator-only toggle.
   for (int32_t id = CommandNew; id <= CommandAbout; ++id) EXPECT_NE(map.FindId(id), nullptr) << id;
   EXPECT_EQ(map.FindId(CommandToggleFillMode), nullptr);
+  // Mode and zoom items carry radio marks; the view switches plain checks.
+  EXPECT_TRUE(map.FindId(CommandLineMode)->radio);
+  EXPECT_TRUE(map.FindId(CommandMapZoomLast)->radio);
+  EXPECT_TRUE(palette.FindId(CommandPaletteModeFirst)->radio);
+  EXPECT_FALSE(map.FindId(CommandShowGrid)->radio);
+  EXPECT_FALSE(map.FindId(CommandTogglePalette)->radio);
 }
 
 struct Menus {
