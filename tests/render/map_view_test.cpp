@@ -349,6 +349,92 @@ TEST(ComposeMapView, SkippingUnseenShapesChangesNoPixel) {
   }
 }
 
+// Chips, flag frames, grid and handles together against the literal order
+// of drawing, with partly transparent chips and, at 25%, frames that reach
+// one pixel into the next row and column.
+TEST(ComposeMapView, RowByRowPassesPaintWhatTwoWholePassesPaint) {
+  constexpr int32_t width = 12, height = 9;
+  std::mt19937 random(11);
+  for (float zoom : {0.25f, 0.5f, 1.0f, 2.0f}) {
+    for (int32_t mode : {PaletteModeCollision, PaletteModePriority}) {
+      Workspace workspace;
+      SetUpMap(workspace, width, height, zoom, 200, 150);
+      for (auto& table : workspace.document.tables) {
+        for (size_t i = 0; i < table.atlas.pixels.size(); i += 4) {
+          const auto alpha = static_cast<uint8_t>((i / 4) % 3 == 0 ? 0 : random() % 256);
+          for (int c = 0; c < 3; ++c) {
+            table.atlas.pixels[i + c] = static_cast<uint8_t>(random() % (alpha + 1));
+          }
+          table.atlas.pixels[i + 3] = alpha;
+        }
+      }
+      for (MapCell& cell : *workspace.document.grid.cells) {
+        cell = WithLayer(WithBackground(0, static_cast<uint8_t>(random() % 4)),
+                         static_cast<uint8_t>(random() % 4)) |
+               (random() % 2 ? CellFlagCollision : 0) | (random() % 2 ? CellFlagPriority : 0);
+      }
+      workspace.palette.mode = mode;
+      // The grid behind the chips, or it would hide the pixels frames put
+      // into the next row.
+      workspace.display.showGrid = false;
+      const ViewSizes sizes = ViewSizesAt(zoom);
+      ViewPort& view = workspace.mapView();
+      view.scrollX = sizes.cell + 3;
+      view.scrollY = 2;
+      UpdateVisibleCells(workspace.document.grid, zoom, view);
+
+      PixelBuffer composed = PixelBuffer::Make(200, 150);
+      {
+        QtCanvas canvas(composed);
+        ComposeMapView(workspace, canvas);
+      }
+      PixelBuffer reference = PixelBuffer::Make(200, 150);
+      {
+        QtCanvas canvas(reference);
+        DrawGrid(canvas, width * 32, height * 32, 32, zoom,
+                 {sizes.thin, workspace.display.mapBorderColor}, view);
+        canvas.SetPen({sizes.thick, workspace.display.mapAttrFrameColor});
+        const DrawnRange range = MapDrawnRange(workspace.document.grid, sizes.cell, view);
+        for (int32_t pass = 0; pass < 2; ++pass) {
+          const PixelBuffer atlas =
+              ScaleAtlas(workspace.document.tables[static_cast<size_t>(pass)].atlas, sizes.cell);
+          for (int32_t row = range.firstRow; row < range.endRow; ++row) {
+            for (int32_t column = range.firstColumn; column < range.endColumn; ++column) {
+              const MapCell value = workspace.document.grid.At(column, row);
+              const int32_t chip = CellChip(value, pass);
+              if (chip == 0) continue;
+              canvas.BlendImage(
+                  atlas,
+                  {sizes.cell * (chip % 16), sizes.cell * (chip / 16), sizes.cell, sizes.cell},
+                  {column * sizes.cell - view.scrollX, row * sizes.cell - view.scrollY, sizes.cell,
+                   sizes.cell});
+              if ((mode == PaletteModeCollision && (value & CellFlagCollision)) ||
+                  (mode == PaletteModePriority && pass == 1 && (value & CellFlagPriority))) {
+                DrawCellFrame(canvas, column, row, 32, zoom, view);
+              }
+            }
+          }
+        }
+        if (mode == PaletteModeCollision) {
+          canvas.SetPen({sizes.thin, workspace.display.mapCollisionFrameColor});
+          const int32_t offset24 = Zoomed(24, zoom), offset8 = Zoomed(8, zoom);
+          for (int32_t row = 0; row < height; ++row) {
+            for (int32_t column = 0; column + 1 < width; ++column) {
+              DrawWallHandle(canvas, column * 2, row * 2, offset24, offset8, 16, zoom, view);
+            }
+          }
+          for (int32_t row = 0; row + 1 < height; ++row) {
+            for (int32_t column = 0; column < width; ++column) {
+              DrawWallHandle(canvas, column * 2, row * 2, offset8, offset24, 16, zoom, view);
+            }
+          }
+        }
+      }
+      EXPECT_EQ(Pixels(composed), Pixels(reference)) << "zoom " << zoom << " mode " << mode;
+    }
+  }
+}
+
 uint32_t PixelAt(const PixelBuffer& buffer, int32_t x, int32_t y) {
   uint32_t value;
   std::memcpy(&value, buffer.At(x, y), 4);
