@@ -3,6 +3,7 @@
 #include <QPen>
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
