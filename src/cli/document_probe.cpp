@@ -13,7 +13,7 @@ ProbedDocument ProbeDocument(const std::string& path) {
     probed.reason = "not a document (the name must end in .kv)";
     return probed;
   }
-  MappedFile file;
+  FileContents file;
   if (!file.Open(path)) {
     probed.reason = "cannot read the file";
     return probed;

@@ -99,7 +99,7 @@ bool ReadDocumentFile(const std::string& path, MapDocument& document, ChipSheetT
   if (!HasExtension(path, "kv")) return false;
   ParseResult result;
   {
-    MappedFile file;
+    FileContents file;
     if (!file.Open(path)) return false;
     result = parse(std::span<const uint8_t>(file.data(), file.size()));
   }  // the staged copy is all that is needed from here on

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <new>
@@ -213,44 +214,71 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
   return bytes;
 }
 
-MappedFile::~MappedFile() {
-  Close();
+namespace {
+
+// Big files are read into memory the kernel maps in one go: a fresh block
+// would otherwise be faulted in page by page while the read fills it.
+constexpr size_t MappedBlockThreshold = size_t{1} << 20;
+
+}  // namespace
+
+FileContents::~FileContents() {
+  Release();
 }
 
-void MappedFile::Close() {
-  if (mapping_ != nullptr) ::munmap(mapping_, size_);
-  mapping_ = nullptr;
+void FileContents::Release() {
+  if (data_ != nullptr) {
+    if (capacity_ >= MappedBlockThreshold) {
+      ::munmap(data_, capacity_);
+    } else {
+      delete[] data_;
+    }
+  }
   data_ = nullptr;
   size_ = 0;
-  fallback_.clear();
+  capacity_ = 0;
 }
 
-bool MappedFile::Open(const std::string& path) {
-  Close();
+bool FileContents::Open(const std::string& path) {
+  Release();
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
+      static_cast<uint64_t>(info.st_size) > SIZE_MAX / 2) {
     ::close(fd);
     return false;
   }
-  if (info.st_size > 0) {
-    void* mapped = ::mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ,
-                          MAP_PRIVATE | MAP_POPULATE, fd, 0);
-    if (mapped != MAP_FAILED) {
+  const size_t expected = static_cast<size_t>(info.st_size);
+  const size_t capacity = expected == 0 ? 1 : expected;
+  uint8_t* block = nullptr;
+  if (capacity >= MappedBlockThreshold) {
+    void* mapped = ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE,
+                          MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    if (mapped != MAP_FAILED) block = static_cast<uint8_t*>(mapped);
+  } else {
+    block = new (std::nothrow) uint8_t[capacity];
+  }
+  if (block == nullptr) {
+    ::close(fd);
+    return false;
+  }
+  data_ = block;
+  capacity_ = capacity;
+  size_t done = 0;
+  while (done < expected) {
+    const ssize_t got = ::read(fd, data_ + done, expected - done);
+    if (got < 0) {
+      if (errno == EINTR) continue;
       ::close(fd);
-      mapping_ = mapped;
-      data_ = static_cast<const uint8_t*>(mapped);
-      size_ = static_cast<size_t>(info.st_size);
-      return true;
+      Release();
+      return false;
     }
+    if (got == 0) break;  // the file shrank while we read it
+    done += static_cast<size_t>(got);
   }
   ::close(fd);
-  std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(path);
-  if (!bytes) return false;
-  fallback_ = std::move(*bytes);
-  data_ = fallback_.data();
-  size_ = fallback_.size();
+  size_ = done;
   return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -61,26 +62,26 @@ FileWriteStatus WriteFileAtomically(const std::string& path, const void* data, s
 // The whole content of a regular file, or nothing when it cannot be read.
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path);
 
-// A regular file mapped read-only for parsing: no copy of its bytes is made
-// before the parser looks at them.
-class MappedFile {
+// The bytes of a regular file, read in one go into a buffer that is not
+// cleared first (the read fills it). A file that changes while it is read
+// gives the bytes that were there, never a fault.
+class FileContents {
  public:
-  MappedFile() = default;
-  ~MappedFile();
-  MappedFile(const MappedFile&) = delete;
-  MappedFile& operator=(const MappedFile&) = delete;
+  FileContents() = default;
+  ~FileContents();
+  FileContents(const FileContents&) = delete;
+  FileContents& operator=(const FileContents&) = delete;
 
   bool Open(const std::string& path);
   const uint8_t* data() const { return data_; }
   size_t size() const { return size_; }
 
  private:
-  void Close();
+  void Release();
 
-  const uint8_t* data_ = nullptr;
+  uint8_t* data_ = nullptr;
   size_t size_ = 0;
-  void* mapping_ = nullptr;
-  std::vector<uint8_t> fallback_;  // for files that cannot be mapped
+  size_t capacity_ = 0;  // bytes of the block, which the kernel maps for big files
 };
 
 }  // namespace kelvor

@@ -99,21 +99,21 @@ TEST(AtomicFile, SavingThroughALinkReplacesTheFileItPointsTo) {
   EXPECT_EQ(test::ReadFileBytes(real), (std::vector<uint8_t>{'n', 'e', 'w'}));
 }
 
-TEST(ReadWholeFile, ReadsRegularFilesOnly) {
+TEST(FileReading, ReadsRegularFilesOnly) {
   test::TempDir dir;
   test::WriteFileText(dir.File("a.kv"), "abc");
   EXPECT_EQ(ReadWholeFile(dir.File("a.kv")), (std::vector<uint8_t>{'a', 'b', 'c'}));
   EXPECT_FALSE(ReadWholeFile(dir.File("missing.kv")));
   EXPECT_FALSE(ReadWholeFile(dir.path().string()));
 
-  MappedFile mapped;
-  ASSERT_TRUE(mapped.Open(dir.File("a.kv")));
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(mapped.data()), mapped.size()), "abc");
+  FileContents contents;
+  ASSERT_TRUE(contents.Open(dir.File("a.kv")));
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(contents.data()), contents.size()), "abc");
   test::WriteFileText(dir.File("empty.kv"), "");
-  ASSERT_TRUE(mapped.Open(dir.File("empty.kv")));
-  EXPECT_EQ(mapped.size(), 0u);
-  EXPECT_FALSE(mapped.Open(dir.File("missing.kv")));
-  EXPECT_FALSE(mapped.Open(dir.path().string()));
+  ASSERT_TRUE(contents.Open(dir.File("empty.kv")));
+  EXPECT_EQ(contents.size(), 0u);
+  EXPECT_FALSE(contents.Open(dir.File("missing.kv")));
+  EXPECT_FALSE(contents.Open(dir.path().string()));
 }
 
 }  // namespace
