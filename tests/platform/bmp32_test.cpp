@@ -132,24 +132,27 @@ TEST(Bmp32Read, RefusesMissingRows) {
 TEST(Bmp32Write, WritesV4BitFieldsBottomUpWithAlpha) {
   PixelBuffer pixels = PixelBuffer::Make(2, 2);
   pixels.pixels = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0};
+  // clang-format off
   const Bytes expected = {
-      'B', 'M', 138,  0,   0,  0,    0, 0, 0,    0,    122, 0,  0,    0,            // file header
-      108, 0,   0,    0,   2,  0,    0, 0, 2,    0,    0,   0,  1,    0,    32, 0,  // size, width,
-                                                                                    // height,
-                                                                                    // planes, bits
-      3,   0,   0,    0,   16, 0,    0, 0, 0x13, 0x0B, 0,   0,  0x13, 0x0B, 0,  0,  // bit fields,
-                                                                                    // 72 dpi
-      0,   0,   0,    0,   0,  0,    0, 0,  // palette counts
-      0,   0,   0xFF, 0,   0,  0xFF, 0, 0, 0xFF, 0,    0,   0,  0,    0,    0,  0xFF,  // R G B A
-                                                                                       // masks
-      'B', 'G', 'R',  's',                                                             // sRGB
-      0,   0,   0,    0,   0,  0,    0, 0, 0,    0,    0,   0,  0,    0,    0,  0,    0,  0, 0,
-      0,   0,   0,    0,   0,  0,    0, 0, 0,    0,    0,   0,  0,    0,    0,  0,    0,  0, 0,
-      0,   0,   0,    0,   0,  0,    0, 0, 0,    0,    9,   10, 11,   12,   13, 14,   15, 0,  // bottom
-                                                                                              // row
-                                                                                              // first
-      1,   2,   3,    4,   5,  6,    7, 8,
+      // file header: 'BM', file size 138, reserved, pixel offset 122
+      'B', 'M', 138, 0, 0, 0, 0, 0, 0, 0, 122, 0, 0, 0,
+      // header size 108, width 2, height 2 (bottom-up), 1 plane, 32 bits
+      108, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 32, 0,
+      // bit fields, 16 image bytes, 72 dpi both ways
+      3, 0, 0, 0, 16, 0, 0, 0, 0x13, 0x0B, 0, 0, 0x13, 0x0B, 0, 0,
+      // no palette
+      0, 0, 0, 0, 0, 0, 0, 0,
+      // red, green, blue, alpha masks
+      0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0, 0, 0, 0, 0xFF,
+      // colour space sRGB, then 48 unused bytes of end points and gamma
+      'B', 'G', 'R', 's',
+      0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+      0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+      // bottom row first
+      9, 10, 11, 12, 13, 14, 15, 0,
+      1, 2, 3, 4, 5, 6, 7, 8,
   };
+  // clang-format on
   const Bytes written = WriteBmp32(pixels);
   EXPECT_EQ(written, expected);
 
