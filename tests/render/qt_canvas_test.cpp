@@ -277,7 +277,7 @@ TEST(QtCanvas, SourceRectangleOutsideTheImageDrawsNothing) {
   }
 }
 
-TEST(QtCanvas, FillRespectsClipAndEmptySurfaceIsHarmless) {
+TEST(QtCanvas, FillStaysInsideTheClipAndEmptySurfaceIsHarmless) {
   PixelBuffer target = PixelBuffer::Make(4, 3);
   {
     QtCanvas canvas(target);
