@@ -88,8 +88,10 @@ MapSizeDialog::MapSizeDialog(Workspace& workspace, Messages& messages, bool newM
   for (UpDownControl* spin : {ui_->control_1001, ui_->control_1003}) {
     spin->SetRange(0, MapSizeSpinMax);
   }
-  ui_->control_1001->SetValue(grid.width);
-  ui_->control_1003->SetValue(grid.height);
+  // The fields show the map's real size, also beyond the arrows' range (a
+  // loaded map may be wider): OK without a change must not cut the map.
+  ui_->control_1000->setText(QString::number(grid.width));
+  ui_->control_1002->setText(QString::number(grid.height));
   ui_->control_1000->setFocus();
 }
 

@@ -171,9 +171,20 @@ TEST_F(EditorDialogsTest, ChipFolderDialogRescansTheChosenFolder) {
   DispatchPaletteCommand(window->context(), CommandChipFolder);
   EXPECT_EQ(ws.folders.chipFolder, other.string());
   EXPECT_EQ(ws.sheets.sheetCount, 1);
+  // The palette's reload then finds the chosen folder's sheets.
+  DispatchPaletteCommand(window->context(), CommandReloadSheets);
+  EXPECT_EQ(ws.sheets.sheetCount, 2);
+  ws.folders.chipFolder = (dir.path() / "map_chip").string();
+  DispatchPaletteCommand(window->context(), CommandReloadSheets);
+  ASSERT_EQ(ws.sheets.sheetCount, 1);
 
-  test::WhenModalShows<ChipFolderDialog>([](ChipFolderDialog* dialog) { dialog->accept(); });
+  // OK with a typed folder stores it and scans it at once.
+  test::WhenModalShows<ChipFolderDialog>([other](ChipFolderDialog* dialog) {
+    dialog->pathField()->setText(QString::fromStdString(other.string()));
+    dialog->accept();
+  });
   DispatchPaletteCommand(window->context(), CommandChipFolder);
+  EXPECT_EQ(ws.folders.chipFolder, other.string());
   EXPECT_EQ(ws.sheets.sheetCount, 2);
   EXPECT_EQ(ws.sheets.currentSheet, 0);
 }

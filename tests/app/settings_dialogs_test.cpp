@@ -112,6 +112,17 @@ TEST_F(SizeDialogTest, ResizeKeepsWhatFitsAndNewStartsEmpty) {
   EXPECT_TRUE(messages.shown.empty());
 }
 
+TEST_F(SizeDialogTest, OkWithoutChangeKeepsAMapWiderThanTheArrowsReach) {
+  ApplyMapSize(ws.document.grid, ws.selection, 5000, 2, true);
+  ws.document.grid.At(4999, 1) = 0x00000101;
+  MapSizeDialog dialog(ws, messages, false);
+  EXPECT_EQ(dialog.widthField()->text(), QStringLiteral("5000"));
+  dialog.show();
+  QTest::mouseClick(dialog.findChild<QPushButton*>("control_1"), Qt::LeftButton);
+  EXPECT_EQ(ws.document.grid.width, 5000);
+  EXPECT_EQ(ws.document.grid.At(4999, 1), MapCell{0x00000101});
+}
+
 TEST_F(SizeDialogTest, CancelAndRefusedSizesChangeNothing) {
   MakeMap();
   const std::vector<MapCell> before = *ws.document.grid.cells;
