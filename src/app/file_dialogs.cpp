@@ -10,6 +10,7 @@ namespace kelvor {
 namespace {
 
 constexpr std::string_view OverwriteQuestion = "%1 は既に存在します。\n上書きしますか？";
+constexpr std::string_view ChooseTypeText = "保存するファイルの種類を選んでください";
 
 QString FromView(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -82,6 +83,13 @@ void SaveAsFileDialog::OnTypeSelected(const QString& filter) {
 
 void SaveAsFileDialog::accept() {
   const QStringList files = selectedFiles();
+  // "All files" writes nothing: closing as if saved would leave the user
+  // believing the map was stored, so the dialog asks for a type instead.
+  if (SaveAsTypeInfo(selectedType()).action == SaveAsAction::Nothing && !files.isEmpty() &&
+      !QFileInfo(files.front()).isDir()) {
+    messages_.Show(ChooseTypeText, texts::AppCaption, MessageIcon::Warning);
+    return;
+  }
   if (!files.isEmpty() && !QFileInfo(files.front()).isDir()) {
     const QString target =
         QString::fromStdString(WithDefaultExtension(files.front().toStdString(), selectedType()));

@@ -30,7 +30,7 @@ std::optional<std::string> ChooseOpenPath(QWidget* owner, FileDialogFolder& fold
 // The Save As dialog: the ten types, type 1 selected. Picking another type
 // rewrites the extension of the name in the field; confirming asks before
 // replacing a file that exists under the final name (the default extension
-// included).
+// included). "All files" only browses: confirming with it asks for a type.
 class SaveAsFileDialog : public QFileDialog {
   Q_OBJECT
 

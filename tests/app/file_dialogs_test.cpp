@@ -100,6 +100,23 @@ TEST_F(SaveAsDialogTest, OverwriteIsAskedAboutTheNameReallyWritten) {
   EXPECT_EQ(test::ReadFileBytes(dir.File("level1.bin")), (std::vector<uint8_t>{'o', 'l', 'd'}));
 }
 
+TEST_F(SaveAsDialogTest, AllFilesTypeAsksForATypeInsteadOfClosing) {
+  SaveAsFileDialog dialog(messages, QString::fromStdString(dir.path().string()), QString());
+  PickType(dialog, 10);
+  dialog.nameField()->setText(QStringLiteral("stage.kv"));
+  dialog.show();
+  dialog.accept();
+  EXPECT_TRUE(dialog.isVisible());
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].icon, MessageIcon::Warning);
+
+  PickType(dialog, 2);
+  dialog.accept();
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_EQ(dialog.selectedType(), 2);
+  EXPECT_EQ(messages.shown.size(), 1u);
+}
+
 TEST_F(SaveAsDialogTest, ChooserOpensOnTheDocumentFolderAndRemembersTheChoice) {
   std::filesystem::create_directories(dir.path() / "maps");
   const QString maps = QString::fromStdString((dir.path() / "maps").string());
