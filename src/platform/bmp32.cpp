@@ -137,6 +137,12 @@ bool ReadBmp32(const uint8_t* data, size_t size, PixelBuffer& out) {
   return ReadBmp32Rows(header, data + header.pixelOffset, size - header.pixelOffset, out);
 }
 
+bool Bmp32StoresBgra(const Bmp32Header& header) {
+  return !header.bitFields || (header.masks[0] == StandardRed && header.masks[1] == StandardGreen &&
+                               header.masks[2] == StandardBlue &&
+                               (header.masks[3] == 0 || header.masks[3] == StandardAlpha));
+}
+
 bool ReadBmp32Rows(const Bmp32Header& header, const uint8_t* rows, size_t size, PixelBuffer& out) {
   out = PixelBuffer{};
   if (header.kind != Bmp32Kind::Bmp32) return false;
@@ -144,10 +150,7 @@ bool ReadBmp32Rows(const Bmp32Header& header, const uint8_t* rows, size_t size, 
   if (size < rowBytes * static_cast<size_t>(header.height)) return false;
 
   PixelBuffer pixels = PixelBuffer::Make(header.width, header.height);
-  const bool standard =
-      !header.bitFields || (header.masks[0] == StandardRed && header.masks[1] == StandardGreen &&
-                            header.masks[2] == StandardBlue &&
-                            (header.masks[3] == 0 || header.masks[3] == StandardAlpha));
+  const bool standard = Bmp32StoresBgra(header);
   // Without an alpha mask the bits no colour uses carry the alpha, as the
   // fourth byte does in the usual layout.
   uint32_t alphaMask = header.masks[3];

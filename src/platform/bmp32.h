@@ -41,6 +41,10 @@ Bmp32Header ParseBmp32Header(const uint8_t* data, size_t size);
 // (and `out` empty) for anything but a complete 32-bit BMP.
 bool ReadBmp32(const uint8_t* data, size_t size, PixelBuffer& out);
 
+// True when the stored pixel bytes are already blue, green, red, alpha, so
+// that the rows only need putting top-down.
+bool Bmp32StoresBgra(const Bmp32Header& header);
+
 // Decodes the stored rows alone (`size` bytes from the header's pixel offset
 // on), for readers that skip whatever lies between header and pixels.
 bool ReadBmp32Rows(const Bmp32Header& header, const uint8_t* rows, size_t size, PixelBuffer& out);

@@ -101,6 +101,20 @@ TEST_F(QtImageCodecTest, ThirtyTwoBitBmpPixelsAfterAGap) {
   EXPECT_EQ(out.pixels, stored.pixels);
 }
 
+TEST_F(QtImageCodecTest, ThirtyTwoBitBmpWithOtherMasksIsUnpacked) {
+  PixelBuffer stored = PixelBuffer::Make(1, 2);
+  stored.pixels = {1, 2, 3, 4, 5, 6, 7, 8};
+  std::vector<uint8_t> file = WriteBmp32(stored);
+  // Red in the lowest byte, blue in the third: the reverse of the usual.
+  const uint8_t masks[8] = {0xFF, 0, 0, 0, 0, 0, 0xFF, 0};
+  std::copy(masks, masks + 4, file.begin() + 54);
+  std::copy(masks + 4, masks + 8, file.begin() + 62);
+  test::WriteFileBytes(dir.File("rgba.bmp"), file);
+  PixelBuffer out;
+  ASSERT_TRUE(decoder.Decode(dir.File("rgba.bmp"), out));
+  EXPECT_EQ(out.pixels, (std::vector<uint8_t>{3, 2, 1, 4, 7, 6, 5, 8}));
+}
+
 TEST_F(QtImageCodecTest, RefusesWhatIsNotAnImage) {
   test::WriteFileText(dir.File("notes.txt"), "hello, not an image\n");
   std::vector<uint8_t> damaged = WriteBmp32(PixelBuffer::Make(4, 4));

@@ -7,6 +7,7 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QSaveFile>
+#include <algorithm>
 #include <cstring>
 
 #include "platform/bmp32.h"
@@ -36,6 +37,20 @@ bool DecodeBmp32(QFile& file, const Bmp32Header& header, PixelBuffer& out) {
   if (file.size() < static_cast<qint64>(header.bytesNeeded) ||
       !file.seek(static_cast<qint64>(header.pixelOffset))) {
     return false;
+  }
+  if (Bmp32StoresBgra(header)) {
+    // The usual layout goes straight into the sheet's memory, then top-down.
+    PixelBuffer pixels = PixelBuffer::Make(header.width, header.height);
+    if (file.read(reinterpret_cast<char*>(pixels.pixels.data()), rowsSize) != rowsSize) {
+      return false;
+    }
+    if (!header.topDown) {
+      for (int32_t top = 0, bottom = pixels.height - 1; top < bottom; ++top, --bottom) {
+        std::swap_ranges(pixels.Row(top), pixels.Row(top) + pixels.stride, pixels.Row(bottom));
+      }
+    }
+    out = std::move(pixels);
+    return true;
   }
   const QByteArray rows = file.read(rowsSize);
   if (rows.size() != rowsSize) return false;
@@ -187,6 +202,8 @@ bool QtImageEncoder::Encode(const std::string& path, const PixelBuffer& pixels, 
   }
 
   if (format == ImageFormat::Bmp) {
+    // The file's size fields hold 32 bits.
+    if (static_cast<uint64_t>(pixels.pixels.size()) > 0xFFFFFFFFu - 138) return false;
     std::vector<uint8_t> bytes;
     if (alpha == PixelAlpha::Premultiplied) {
       PixelBuffer straight = pixels;
