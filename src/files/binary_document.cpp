@@ -1,6 +1,7 @@
 #include "files/binary_document.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <string_view>
 
@@ -165,7 +166,26 @@ void SerializeBinaryDocument(ByteSink& sink, const MapDocument& document,
   WriteMapData(sink, grid);
 }
 
+namespace {
+
+// Where the cells of the map chunk lie, for a reader that takes them from
+// the file's own block instead of a copy.
+struct CellsInFile {
+  size_t offset = 0;
+  size_t count = 0;
+};
+
+ParseResult ParseBinary(std::span<const uint8_t> bytes, CellsInFile* cellsInFile);
+
+}  // namespace
+
 ParseResult ParseBinaryDocument(std::span<const uint8_t> bytes) {
+  return ParseBinary(bytes, nullptr);
+}
+
+namespace {
+
+ParseResult ParseBinary(std::span<const uint8_t> bytes, CellsInFile* cellsInFile) {
   // Only the first three bytes are the magic; the fourth is not looked at.
   if (bytes.size() < 4 || bytes[0] != 'K' || bytes[1] != 'V' || bytes[2] != 0) {
     return Fail(ParseStatus::NotThisForm, "not a binary document");
@@ -318,7 +338,20 @@ ParseResult ParseBinaryDocument(std::span<const uint8_t> bytes) {
         MapGrid grid;
         size_t consumed = 0;
         const size_t start = 4 + reader.Position();
-        if (!ReadMapDataChunk(bytes.subspan(start), grid, consumed)) {
+        if (cellsInFile != nullptr) {
+          // Checked as ReadMapDataChunk checks; the cells stay where they are.
+          ByteReader header(bytes.subspan(start));
+          if (!header.Int32(grid.width) || !header.Int32(grid.height) || grid.width < 0 ||
+              grid.height < 0 ||
+              static_cast<uint64_t>(grid.width) * static_cast<uint64_t>(grid.height) >
+                  header.Remaining() / sizeof(MapCell)) {
+            return Fail(ParseStatus::Invalid, "map size negative or larger than the file");
+          }
+          cellsInFile->offset = start + 8;
+          cellsInFile->count = static_cast<size_t>(grid.width) * static_cast<size_t>(grid.height);
+          consumed = 8 + cellsInFile->count * sizeof(MapCell);
+          grid.cells.emplace();
+        } else if (!ReadMapDataChunk(bytes.subspan(start), grid, consumed)) {
           return Fail(ParseStatus::Invalid, "map size negative or larger than the file");
         }
         // A map 0 cells wide can claim any height without holding a cell;
@@ -345,6 +378,8 @@ ParseResult ParseBinaryDocument(std::span<const uint8_t> bytes) {
   return result;
 }
 
+}  // namespace
+
 bool WriteBinaryDocument(const std::string& path, MapDocument& document,
                          const ChipSheetTable& sheets, Messages& messages) {
   if (!document.grid.Exists()) {
@@ -358,7 +393,31 @@ bool WriteBinaryDocument(const std::string& path, MapDocument& document,
 
 bool ReadBinaryDocument(const std::string& path, MapDocument& document, ChipSheetTable& sheets,
                         SelectionState& selection, Messages& messages) {
-  return ReadDocumentFile(path, document, sheets, selection, messages, &ParseBinaryDocument);
+  if (!HasExtension(path, "kv")) return false;
+  // The map is nearly all of a big document: the file is read into a block
+  // of words whose front then becomes the grid, so the cells are never
+  // copied out of the file's bytes into a second block.
+  std::vector<MapCell> words;
+  size_t size = 0;
+  if (!ReadFileIntoWords(path, words, size)) return false;
+  const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(words.data()), size);
+  CellsInFile cells;
+  ParseResult result = ParseBinary(bytes, &cells);
+  if (result.status == ParseStatus::WrongVersion) {
+    messages.Show(texts::WrongVersion, texts::AppCaption, MessageIcon::None);
+    return false;
+  }
+  if (result.status != ParseStatus::Ok) return false;
+  if (cells.count > 0) {
+    std::memmove(words.data(), bytes.data() + cells.offset, cells.count * sizeof(MapCell));
+  }
+  words.resize(cells.count);
+  if constexpr (std::endian::native != std::endian::little) {
+    for (MapCell& cell : words) cell = LoadUint32(reinterpret_cast<const uint8_t*>(&cell));
+  }
+  result.document.grid->cells = std::move(words);
+  CommitStagedDocument(std::move(result.document), document, sheets, selection);
+  return true;
 }
 
 }  // namespace kelvor

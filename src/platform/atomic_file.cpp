@@ -214,6 +214,42 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
   return bytes;
 }
 
+bool ReadFileIntoWords(const std::string& path, std::vector<uint32_t>& words, size_t& size) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
+      static_cast<uint64_t>(info.st_size) > SIZE_MAX / 2) {
+    ::close(fd);
+    return false;
+  }
+  const size_t expected = static_cast<size_t>(info.st_size);
+  try {
+    words.assign((expected + 3) / 4, 0);
+  } catch (const std::bad_alloc&) {
+    ::close(fd);
+    return false;
+  } catch (const std::length_error&) {
+    ::close(fd);
+    return false;
+  }
+  auto* bytes = reinterpret_cast<uint8_t*>(words.data());
+  size_t done = 0;
+  while (done < expected) {
+    const ssize_t got = ::read(fd, bytes + done, expected - done);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      ::close(fd);
+      return false;
+    }
+    if (got == 0) break;  // the file shrank while we read it
+    done += static_cast<size_t>(got);
+  }
+  ::close(fd);
+  size = done;
+  return true;
+}
+
 namespace {
 
 // Big files are read into memory the kernel maps in one go: a fresh block

@@ -62,6 +62,11 @@ FileWriteStatus WriteFileAtomically(const std::string& path, const void* data, s
 // The whole content of a regular file, or nothing when it cannot be read.
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path);
 
+// The bytes of a regular file in a block of 32-bit words, the last one
+// padded with zeros, so that a reader can turn part of it into map cells
+// in place instead of copying them out. `size` is the file's byte count.
+bool ReadFileIntoWords(const std::string& path, std::vector<uint32_t>& words, size_t& size);
+
 // The bytes of a regular file, read in one go into a buffer that is not
 // cleared first (the read fills it). A file that changes while it is read
 // gives the bytes that were there, never a fault.

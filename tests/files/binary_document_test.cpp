@@ -232,6 +232,29 @@ TEST_F(BinaryReaderTest, OpensDocumentsWithoutSheetsOrFileNames) {
   EXPECT_EQ(document.tables[0].count, 1);
 }
 
+TEST_F(BinaryReaderTest, ReadsMapsOfEveryShapeWhereverTheCellsStart) {
+  // The cells are taken from the file's own block; an unknown chunk in
+  // front shifts them off any word boundary.
+  for (int32_t padding = 0; padding < 4; ++padding) {
+    for (const auto& [width, height] : {std::pair{0, 5}, std::pair{3, 0}, std::pair{3, 2}}) {
+      ByteBuilder b;
+      b.Raw({'K', 'V', 0, 0}).I32(3).Chunk("version", 9).Str("1.41");
+      b.Chunk("pad", padding).Text(std::string(static_cast<size_t>(padding), 'p'));
+      b.Chunk("mapdata_bin", 8 + 4 * width * height).I32(width).I32(height);
+      std::vector<MapCell> cells;
+      for (int32_t i = 0; i < width * height; ++i) {
+        cells.push_back(0x01020304u * static_cast<uint32_t>(i + 1));
+        b.I32(cells.back());
+      }
+      ASSERT_TRUE(Read(b.bytes)) << padding << " " << width << "x" << height;
+      EXPECT_EQ(document.grid.width, width);
+      EXPECT_EQ(document.grid.height, height);
+      EXPECT_EQ(document.grid.cells, cells);
+      EXPECT_EQ(selection.selectionFlags.size(), cells.size());
+    }
+  }
+}
+
 TEST_F(BinaryReaderTest, NeedsTheKvExtension) {
   const std::vector<uint8_t> bytes = MinimalDocument().bytes;
   EXPECT_TRUE(Read(bytes, "upper.KV"));
