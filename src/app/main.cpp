@@ -3,15 +3,21 @@
 #include <vector>
 
 #include "app/map_window.h"
+#include "app/single_instance.h"
 #include "editing/workspace.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   application.setApplicationName(QStringLiteral("Kelvor"));
-  application.setQuitOnLastWindowClosed(true);
+
+  // A second start brings the running editor to the front and opens nothing.
+  kelvor::SingleInstance instance(kelvor::SingleInstanceKey());
+  if (!instance.Claim()) return 0;
 
   kelvor::Workspace workspace;
   kelvor::MapWindow window(workspace);
+  QObject::connect(&instance, &kelvor::SingleInstance::activationRequested, &window,
+                   [&window] { kelvor::RaiseWindow(&window); });
   kelvor::StartOptions options;
   options.exeFolder = QCoreApplication::applicationDirPath().toStdString();
   const QStringList arguments = QCoreApplication::arguments();

@@ -14,12 +14,11 @@
 #include <QShortcut>
 #include <QUrl>
 
-#include "app/in_process_clipboard.h"
 #include "app/map_commands.h"
 #include "app/menu_state.h"
 #include "app/palette_dispatch.h"
 #include "app/palette_window.h"
-#include "app/pending_dialogs.h"
+#include "app/qt_editor_dialogs.h"
 #include "app/qt_messages.h"
 #include "app/window_title.h"
 #include "document/chip_sheet_loader.h"
@@ -28,6 +27,7 @@
 #include "editing/workspace.h"
 #include "files/open_document.h"
 #include "platform/qt/qt_canvas.h"
+#include "platform/qt/qt_clipboard.h"
 #include "platform/qt/qt_image_codec.h"
 #include "render/paint_view.h"
 #include "resources/artwork.h"
@@ -57,9 +57,9 @@ MapWindow::MapWindow(Workspace& workspace, EditorServices services, QWidget* par
     : QMainWindow(parent),
       workspace_(workspace),
       ownMessages_(MakeUnlessGiven<Messages, QtMessages>(services.messages)),
-      ownClipboard_(MakeUnlessGiven<Clipboard, InProcessClipboard>(services.clipboard)),
+      ownClipboard_(MakeUnlessGiven<Clipboard, QtClipboard>(services.clipboard)),
       ownDecoder_(MakeUnlessGiven<ImageDecoder, QtImageDecoder>(services.decoder)),
-      ownDialogs_(MakeUnlessGiven<EditorDialogs, PendingDialogs>(services.dialogs)),
+      ownDialogs_(MakeUnlessGiven<EditorDialogs, QtEditorDialogs>(services.dialogs)),
       context_{workspace,
                services.messages ? *services.messages : *ownMessages_,
                services.clipboard ? *services.clipboard : *ownClipboard_,
@@ -69,7 +69,11 @@ MapWindow::MapWindow(Workspace& workspace, EditorServices services, QWidget* par
       scroll_(&workspace.mapView()),
       menu_(LoadMenuModel(MenuMapWindow)) {
   if (auto* messages = dynamic_cast<QtMessages*>(ownMessages_.get())) messages->SetOwner(this);
-  if (auto* dialogs = dynamic_cast<PendingDialogs*>(ownDialogs_.get())) dialogs->SetOwner(this);
+  if (auto* dialogs = dynamic_cast<QtEditorDialogs*>(ownDialogs_.get())) {
+    dialogs->Attach(
+        &context_, this, [this]() -> QWidget* { return palette_.data(); },
+        [this](const std::string& path) { OpenDocumentFile(path); });
+  }
   setObjectName(QStringLiteral("CLASS_Kelvor"));
   setWindowTitle(QStringLiteral("Kelvor"));
   setWindowIcon(AppIcon());
@@ -117,6 +121,14 @@ void MapWindow::InstallShortcuts() {
     const int32_t command = accelerator.command;
     connect(shortcut, &QShortcut::activated, this, [this, command] { RunCommand(command); });
   }
+  // Ctrl+S saves whenever "上書き保存(&S)" is enabled, as its key hint promises.
+  auto* save = new QShortcut(QKeySequence(QKeyCombination(Qt::ControlModifier, Qt::Key_S)), this);
+  save->setContext(Qt::ApplicationShortcut);
+  connect(save, &QShortcut::activated, this, [this] {
+    UpdateMapMenuState(menu_, 0, workspace_, palette_ && palette_->isVisible());
+    const MenuItem* item = menu_.FindId(CommandSave);
+    if (item && item->enabled) RunCommand(CommandSave);
+  });
 }
 
 void MapWindow::Start(const StartOptions& options) {

@@ -22,8 +22,7 @@ class QShortcut;
 namespace kelvor {
 
 // The services the editor talks to. Any left null is made by the window:
-// message boxes, an in-process clipboard, the Qt image decoder and the
-// dialogs the editor has so far.
+// message boxes, the desktop clipboard, the Qt image decoder and the dialogs.
 struct EditorServices {
   Messages* messages = nullptr;
   Clipboard* clipboard = nullptr;

@@ -71,6 +71,24 @@ TEST_F(DocumentCommandsTest, SaveWritesTheBinaryFormToTheDocumentPath) {
   EXPECT_FALSE(window->menus().FindAction(CommandUndo)->isEnabled());
 }
 
+TEST_F(DocumentCommandsTest, CtrlSSavesWhenSaveIsEnabled) {
+  StartEditor();
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  const std::string path = dir.File("keyed.kv");
+  window->OpenDocumentFile(CopyOfSample("source.kv"));
+  ASSERT_TRUE(WriteTextDocument(path, ws.document, ws.sheets, messages));
+  window->OpenDocumentFile(path);
+  QTest::keyClick(mapViewport(), Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(ReadFileBytes(path)[0], 'K');
+  // A map made with New has no file of its own yet: Ctrl+S leaves it alone.
+  const std::vector<uint8_t> before = ReadFileBytes(path);
+  ws.document.documentFileName.clear();
+  NewMap(3, 3);
+  QTest::keyClick(mapViewport(), Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(ReadFileBytes(path), before);
+}
+
 TEST_F(DocumentCommandsTest, SaveWithoutAPathWritesNothing) {
   StartEditor();
   NewMap(4, 4);
