@@ -119,6 +119,14 @@ TEST(BlendChipSquare, CopiesOntoEmptyAndSkipsSquaresNotWhollyInside) {
   EXPECT_EQ(At(target, 32, 32), (Pixel{30, 0, 0, 60}));
   EXPECT_EQ(At(target, 31, 31), (Pixel{0, 0, 0, 0}));
 
+  // Unpremultiplied 32-bit BMP colours above their alpha saturate.
+  PixelBuffer bright = PixelBuffer::Make(32, 32);
+  for (size_t i = 0; i < bright.pixels.size(); i += 4) bright.pixels[i + 2] = 200;
+  PixelBuffer grey = PixelBuffer::Make(32, 32);
+  std::fill(grey.pixels.begin(), grey.pixels.end(), uint8_t{100});
+  BlendChipSquare(grey, 0, 0, bright, 0, 0);
+  EXPECT_EQ(At(grey, 7, 7), (Pixel{100, 100, 255, 100}));
+
   const std::vector<uint8_t> before = target.pixels;
   BlendChipSquare(target, 0, 0, source, 9, 0);   // source square sticks out
   BlendChipSquare(target, 33, 0, source, 0, 0);  // target square sticks out

@@ -89,6 +89,7 @@ TEST_F(OpenDocumentTest, RebuildsAtlasesFromSheetsIgnoringNameCase) {
   ws.document.tables[0].atlas.At(32 * 5, 0)[0] = 99;
   ws.sheets.sheets[0].transparent = 0;
   (*ws.sheets.sheets[0].chipFlags)[2] = ChipFlagSelected | ChipFlagCollision;
+  (*ws.sheets.sheets[0].chipFlags)[9] = ChipFlagSelected;  // stored bytes beyond the chips
 
   ASSERT_TRUE(OpenDocument(ws, path, messages, refresh));
   EXPECT_TRUE(messages.shown.empty());
@@ -105,6 +106,7 @@ TEST_F(OpenDocumentTest, RebuildsAtlasesFromSheetsIgnoringNameCase) {
   EXPECT_EQ(AtlasPixel(0, 0, 0, 0)[3], 0);  // slot 0 is never drawn
   // Placement marks of the current sheet are cleared, other flags stay.
   EXPECT_EQ((*ws.sheets.sheets[0].chipFlags)[2], ChipFlagCollision);
+  EXPECT_EQ((*ws.sheets.sheets[0].chipFlags)[9], ChipFlagSelected);
 }
 
 TEST_F(OpenDocumentTest, ReportsMissingImagesOncePerLoadInIndexOrder) {
