@@ -249,9 +249,14 @@ void MapWindow::OnMousePress(QMouseEvent* event) {
 
 void MapWindow::OnMouseMove(QMouseEvent* event) {
   if (!workspace_.input.mouseEnabled) return;
+  // The map does not hold the mouse: a stroke dragged out of the view stops
+  // where it left instead of painting along the edge. (The toolkit's implicit
+  // grab would deliver these moves.)
+  const QPoint point = event->position().toPoint();
+  if (!view_->viewport()->rect().contains(point)) return;
   const bool leftDown = event->buttons().testFlag(Qt::LeftButton);
-  ApplyToolResult(context_, OnMapMouseMove(workspace_, ToPixelPoint(event->position().toPoint()),
-                                           KeysWith(event), leftDown));
+  ApplyToolResult(context_,
+                  OnMapMouseMove(workspace_, ToPixelPoint(point), KeysWith(event), leftDown));
 }
 
 void MapWindow::OnMouseRelease(QMouseEvent* event) {

@@ -64,6 +64,14 @@ TEST_F(MapWindowTest, DragStrokeIsOneUndoStep) {
   for (QPoint cell : {QPoint(1, 1), QPoint(2, 1), QPoint(3, 1), QPoint(3, 2), QPoint(3, 3)}) {
     EXPECT_EQ(ChipAt(cell.x(), cell.y(), LevelBackground), QPoint(0, 0)) << cell.x() << cell.y();
   }
+  // Dragging out of the view stops the stroke: the edge cells stay empty.
+  Press(view, CellCenter(6, 6));
+  Move(view, QPoint(-20, 6 * 32 + 16), Qt::LeftButton);
+  Move(view, QPoint(6 * 32 + 16, view->height() + 40), Qt::LeftButton);
+  Release(view, QPoint(-20, 6 * 32 + 16));
+  EXPECT_EQ(Cell(0, 6), 0u);
+  EXPECT_EQ(Cell(6, 14), 0u);
+  window->RunCommand(CommandUndo);
   // Moving without the button places nothing.
   Move(view, CellCenter(5, 5), Qt::NoButton);
   EXPECT_EQ(Cell(5, 5), 0u);
