@@ -183,6 +183,28 @@ void BM_TextSave(benchmark::State& state) {
   }
 }
 
+// The text form without the disk: what formatting alone costs.
+class CountingSink : public ByteSink {
+ public:
+  void Put(const void* data, size_t size) override {
+    bytes += size;
+    benchmark::DoNotOptimize(data);
+  }
+  size_t bytes = 0;
+};
+
+void BM_TextSerialize(benchmark::State& state) {
+  const int32_t side = static_cast<int32_t>(state.range(0));
+  MapDocument document;
+  ChipSheetTable sheets;
+  MakeBigDocument(side, document, sheets);
+  for (auto _ : state) {
+    CountingSink sink;
+    SerializeTextDocument(sink, document, sheets);
+    benchmark::DoNotOptimize(sink.bytes);
+  }
+}
+
 // Loads into a document that already holds a map of the same size, as
 // opening a file over an open one does.
 template <bool Text>
@@ -219,6 +241,7 @@ KELVOR_IO_BENCH(BM_BinaryLoad, ->Arg(4096));
 KELVOR_IO_BENCH(BM_PlainWriteTextSize, ->Arg(1024)->Arg(4096));
 KELVOR_IO_BENCH(BM_PlainWriteTextSizeNoSync, ->Arg(1024)->Arg(4096));
 KELVOR_IO_BENCH(BM_TextSave, ->Arg(1024)->Arg(4096));
+KELVOR_IO_BENCH(BM_TextSerialize, ->Arg(4096));
 KELVOR_IO_BENCH(BM_PlainReadText, ->Arg(1024)->Arg(4096));
 KELVOR_IO_BENCH(BM_TextLoad, ->Arg(1024)->Arg(4096));
 

@@ -13,6 +13,37 @@ namespace kelvor {
 
 namespace {
 
+constexpr char DigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// A cell as signed decimal, two digits at a time: printing the cells is
+// nearly all the work of writing a big map.
+char* FormatCell(char* out, int32_t value) {
+  uint32_t rest = static_cast<uint32_t>(value);
+  if (value < 0) {
+    *out++ = '-';
+    rest = 0u - rest;
+  }
+  char digits[10];
+  char* start = digits + sizeof digits;
+  while (rest >= 100) {
+    start -= 2;
+    std::memcpy(start, DigitPairs + 2 * (rest % 100), 2);
+    rest /= 100;
+  }
+  if (rest >= 10) {
+    start -= 2;
+    std::memcpy(start, DigitPairs + 2 * rest, 2);
+  } else {
+    *--start = static_cast<char>('0' + rest);
+  }
+  const size_t length = static_cast<size_t>(digits + sizeof digits - start);
+  std::memcpy(out, start, length);
+  return out + length;
+}
+
 // Collects output in a block and hands it to the sink in large pieces; the
 // map section alone can be millions of lines.
 class LineWriter {
@@ -56,7 +87,7 @@ class LineWriter {
         at += 2;
       }
       first_ = false;
-      at = std::to_chars(at, at + 11, static_cast<int32_t>(cell)).ptr;
+      at = FormatCell(at, static_cast<int32_t>(cell));
       used_ = static_cast<size_t>(at - buffer_.data());
     }
   }
@@ -68,7 +99,7 @@ class LineWriter {
   }
 
  private:
-  static constexpr size_t BufferSize = size_t{1} << 16;
+  static constexpr size_t BufferSize = size_t{1} << 20;
   static constexpr size_t NumberRoom = 24;
 
   template <typename T>

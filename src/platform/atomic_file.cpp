@@ -123,6 +123,11 @@ void AtomicFile::Put(const void* data, size_t size) {
     return;
   }
   const auto* bytes = static_cast<const uint8_t*>(data);
+  // Blocks a writer has gathered itself go out as they are.
+  if (buffered_ == 0 && size >= buffer_.size() / 2) {
+    if (!WriteAll(bytes, size)) failed_ = true;
+    return;
+  }
   if (buffered_ + size <= buffer_.size()) {
     std::memcpy(buffer_.data() + buffered_, bytes, size);
     buffered_ += size;

@@ -123,6 +123,17 @@ TEST(TextDocumentWriter, WritesEveryLineWithCrLfBetweenLines) {
   EXPECT_EQ(Serialize(small.document, small.sheets), Join(SmallDocumentLines));
 }
 
+TEST(TextDocumentWriter, PrintsCellsAsSignedDecimals) {
+  MapDocument document;
+  document.grid.Allocate(9, 1);
+  *document.grid.cells = {0, 9, 10, 99, 100, 12345678, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF};
+  const std::string text = Serialize(document, ChipSheetTable{});
+  EXPECT_NE(text.find("<mapdata_bin_data>\r\n0\r\n9\r\n10\r\n99\r\n100\r\n12345678\r\n"
+                      "2147483647\r\n-2147483648\r\n-1\r\n</mapdata_bin_data>"),
+            std::string::npos)
+      << text;
+}
+
 TEST(TextDocumentWriter, ASheetBelowOneChipRowHasNoFlagLines) {
   MapDocument document;
   document.grid.Allocate(0, 0);
