@@ -1,5 +1,6 @@
 #include "platform/qt/qt_image_codec.h"
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
@@ -239,14 +240,15 @@ bool QtImageEncoder::Encode(const std::string& path, const PixelBuffer& pixels, 
   const QImage image(
       pixels.pixels.data(), pixels.width, pixels.height, pixels.stride,
       alpha == PixelAlpha::Straight ? QImage::Format_ARGB32 : QImage::Format_ARGB32_Premultiplied);
-  QSaveFile file(FileName(path));
-  if (!file.open(QIODevice::WriteOnly)) return false;
-  QImageWriter writer(&file, qtFormat);
-  if (!writer.write(image)) {
-    file.cancelWriting();
-    return false;
-  }
-  return file.commit();
+  // Encoded in memory first: a write error inside libpng unwinds past Qt's
+  // own clean-up and leaks, so the disk is only met by our checked writer.
+  QByteArray encoded;
+  QBuffer buffer(&encoded);
+  if (!buffer.open(QIODevice::WriteOnly)) return false;
+  QImageWriter writer(&buffer, qtFormat);
+  if (!writer.write(image)) return false;
+  buffer.close();
+  return WriteAtomically(path, encoded);
 }
 
 }  // namespace kelvor
