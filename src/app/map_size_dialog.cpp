@@ -62,7 +62,10 @@ void UpDownControl::Step(int delta) {
 }
 
 bool UpDownControl::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == buddy_ && event->type() == QEvent::KeyPress) {
+  // The type first: while the field is being destroyed it still sends
+  // events here, and comparing with the QPointer would cast the half-gone
+  // object to QLineEdit.
+  if (event->type() == QEvent::KeyPress && watched == buddy_) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Up || key == Qt::Key_Down) {
       Step(key == Qt::Key_Up ? 1 : -1);
