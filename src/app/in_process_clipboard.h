@@ -6,8 +6,8 @@
 
 namespace kelvor {
 
-// Keeps the copied blocks inside this process. Used until the system
-// clipboard service is in place, and by tests.
+// Keeps the copied blocks inside this process: for tests, which must not
+// touch the desktop's clipboard.
 class InProcessClipboard : public Clipboard {
  public:
   bool WriteBlocks(const std::vector<uint8_t>& blockSize, const std::vector<uint8_t>& blockCells,
