@@ -145,6 +145,8 @@ void MapWindow::Start(const StartOptions& options) {
   fillCursor_ = FillCursor();
   if (!options.arguments.empty()) OpenDocumentFile(options.arguments.front());
   ws.input.mouseEnabled = true;
+  // The map view takes the keys (C, X, V) from the start.
+  view_->setFocus();
   UpdateUndoMenuState(menu_, ws.undo);
   menus_.Sync(1, menu_);
   if (!startup.chipFolderExists) {
