@@ -122,7 +122,11 @@ void RebuildSheetItems(MenuModel& menu, const ChipSheetTable& sheets) {
   for (int32_t index = 0; index < count; ++index) {
     MenuItem item;
     item.id = SheetCommandId(count, index);
-    item.text = sheets.sheets[static_cast<size_t>(index)].fileName;
+    // A file name is shown as it is: '&' would otherwise underline the next letter.
+    for (char c : sheets.sheets[static_cast<size_t>(index)].fileName) {
+      item.text += c;
+      if (c == '&') item.text += '&';
+    }
     item.radio = true;
     sheetItems.push_back(std::move(item));
   }

@@ -224,7 +224,12 @@ TEST(MenuStateTest, SheetItemsAreNumberedBackwards) {
   EXPECT_TRUE(m.Checked(m.palette, 40038));
   EXPECT_FALSE(m.Checked(m.palette, 40036));
 
-  // A rescan with fewer sheets removes the extra items, with no duplicates.
+  // A rescan with fewer sheets removes the extra items, with no duplicates;
+  // an ampersand in a name is shown, not taken as a mnemonic.
+  m.LoadSheets({"r&d.png"});
+  m.ws.sheets.sheetCount = 1;
+  RebuildSheetItems(m.palette, m.ws.sheets);
+  EXPECT_EQ(m.palette.popups[0].items[2].text, "r&&d.png");
   m.LoadSheets({"t0.png"});
   m.ws.sheets.sheetCount = 1;
   RebuildSheetItems(m.palette, m.ws.sheets);
