@@ -10,7 +10,8 @@ namespace kelvor::test {
 
 // Plays the user of the next modal dialog of type T: once it is shown (its
 // exec() is running), `action` gets it and closes it one way or another.
-// Gives up after about two seconds so a broken test cannot hang.
+// Keeps looking for a minute: on a loaded machine the dialog can take
+// seconds to show, and giving up early would leave its exec() running.
 template <class T>
 void WhenModalShows(std::function<void(T*)> action) {
   auto* timer = new QTimer;
@@ -18,7 +19,7 @@ void WhenModalShows(std::function<void(T*)> action) {
   auto tries = std::make_shared<int>(0);
   QObject::connect(timer, &QTimer::timeout, [timer, action, tries] {
     auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
-    if (dialog == nullptr && ++*tries < 200) return;
+    if (dialog == nullptr && ++*tries < 6000) return;
     timer->stop();
     timer->deleteLater();
     if (dialog != nullptr) action(dialog);
