@@ -126,9 +126,6 @@ QtImageDecoder::QtImageDecoder() {
 bool QtImageDecoder::Decode(const std::string& path, PixelBuffer& out) {
   PixelBuffer recycled = std::move(out);  // its memory, if any, is reused
   out = PixelBuffer{};
-  // Only regular files: opening a pipe or a device found in the chip-set
-  // folder would block the scan or read without end.
-  if (!QFileInfo(FileName(path)).isFile()) return false;
   // Only regular files: a pipe or a device would block or never end.
   if (!QFileInfo(FileName(path)).isFile()) return false;
   QFile file(FileName(path));
