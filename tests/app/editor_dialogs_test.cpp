@@ -115,7 +115,7 @@ TEST_F(EditorDialogsTest, NewSaveAsExportAndOpenThroughTheCommands) {
   // Open it again over a different map; the click that closes the dialog must not edit.
   NewMapByDialog("5", "5");
   test::WhenModalShows<QFileDialog>([this](QFileDialog* dialog) {
-    dialog->selectFile(QString::fromStdString(dir.File("level1.kv")));
+    test::ChooseFileInDialog(dialog, QString::fromStdString(dir.File("level1.kv")));
     static_cast<QDialog*>(dialog)->accept();
   });
   window->RunCommand(CommandOpen);

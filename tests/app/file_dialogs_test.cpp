@@ -152,7 +152,7 @@ TEST_F(SaveAsDialogTest, OpenDialogOffersDocumentsThenAllFiles) {
   QString filterShown;
   test::WhenModalShows<QFileDialog>([&](QFileDialog* dialog) {
     filterShown = dialog->selectedNameFilter();
-    dialog->selectFile(QString::fromStdString(dir.File("stage.kv")));
+    test::ChooseFileInDialog(dialog, QString::fromStdString(dir.File("stage.kv")));
     static_cast<QDialog*>(dialog)->accept();
   });
   const std::optional<std::string> path = ChooseOpenPath(nullptr, folder);
