@@ -185,40 +185,6 @@ FileWriteStatus WriteFileAtomically(const std::string& path, const void* data, s
   return file.Commit();
 }
 
-std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
-    ::close(fd);
-    return std::nullopt;
-  }
-  std::vector<uint8_t> bytes;
-  try {
-    bytes.resize(static_cast<size_t>(info.st_size));
-  } catch (const std::bad_alloc&) {
-    ::close(fd);
-    return std::nullopt;
-  } catch (const std::length_error&) {
-    ::close(fd);
-    return std::nullopt;
-  }
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      ::close(fd);
-      return std::nullopt;
-    }
-    if (got == 0) break;  // the file shrank while we read it
-    done += static_cast<size_t>(got);
-  }
-  ::close(fd);
-  bytes.resize(done);
-  return bytes;
-}
-
 bool ReadFileIntoWords(const std::string& path, std::vector<uint32_t>& words, size_t& size) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;

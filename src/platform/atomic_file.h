@@ -59,9 +59,6 @@ class AtomicFile final : public ByteSink {
 // Writes `bytes` to `path` as AtomicFile does.
 FileWriteStatus WriteFileAtomically(const std::string& path, const void* data, size_t size);
 
-// The whole content of a regular file, or nothing when it cannot be read.
-std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path);
-
 // The bytes of a regular file in a block of 32-bit words, the last one
 // padded with zeros, so that a reader can turn part of it into map cells
 // in place instead of copying them out. `size` is the file's byte count.
