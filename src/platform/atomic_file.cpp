@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <system_error>
 
@@ -185,16 +186,47 @@ FileWriteStatus WriteFileAtomically(const std::string& path, const void* data, s
   return file.Commit();
 }
 
-bool ReadFileIntoWords(const std::string& path, std::vector<uint32_t>& words, size_t& size) {
+namespace {
+
+// Opens a regular file for reading and tells its size; -1 for anything else
+// (a folder, a pipe or a device would block or lie about its size).
+int OpenRegularFile(const std::string& path, size_t& size) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return -1;
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
       static_cast<uint64_t>(info.st_size) > SIZE_MAX / 2) {
     ::close(fd);
-    return false;
+    return -1;
   }
-  const size_t expected = static_cast<size_t>(info.st_size);
+  size = static_cast<size_t>(info.st_size);
+  return fd;
+}
+
+// Reads up to `expected` bytes; the count read (less when the file shrank
+// meanwhile), or nothing on a read error. Closes the file either way.
+std::optional<size_t> ReadAndClose(int fd, uint8_t* into, size_t expected) {
+  size_t done = 0;
+  while (done < expected) {
+    const ssize_t got = ::read(fd, into + done, expected - done);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      ::close(fd);
+      return std::nullopt;
+    }
+    if (got == 0) break;
+    done += static_cast<size_t>(got);
+  }
+  ::close(fd);
+  return done;
+}
+
+}  // namespace
+
+bool ReadFileIntoWords(const std::string& path, std::vector<uint32_t>& words, size_t& size) {
+  size_t expected = 0;
+  const int fd = OpenRegularFile(path, expected);
+  if (fd < 0) return false;
   try {
     words.assign((expected + 3) / 4, 0);
   } catch (const std::bad_alloc&) {
@@ -204,20 +236,10 @@ bool ReadFileIntoWords(const std::string& path, std::vector<uint32_t>& words, si
     ::close(fd);
     return false;
   }
-  auto* bytes = reinterpret_cast<uint8_t*>(words.data());
-  size_t done = 0;
-  while (done < expected) {
-    const ssize_t got = ::read(fd, bytes + done, expected - done);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      ::close(fd);
-      return false;
-    }
-    if (got == 0) break;  // the file shrank while we read it
-    done += static_cast<size_t>(got);
-  }
-  ::close(fd);
-  size = done;
+  const std::optional<size_t> read =
+      ReadAndClose(fd, reinterpret_cast<uint8_t*>(words.data()), expected);
+  if (!read) return false;
+  size = *read;
   return true;
 }
 
@@ -248,15 +270,9 @@ void FileContents::Release() {
 
 bool FileContents::Open(const std::string& path) {
   Release();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  size_t expected = 0;
+  const int fd = OpenRegularFile(path, expected);
   if (fd < 0) return false;
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
-      static_cast<uint64_t>(info.st_size) > SIZE_MAX / 2) {
-    ::close(fd);
-    return false;
-  }
-  const size_t expected = static_cast<size_t>(info.st_size);
   const size_t capacity = expected == 0 ? 1 : expected;
   uint8_t* block = nullptr;
   if (capacity >= MappedBlockThreshold) {
@@ -272,20 +288,12 @@ bool FileContents::Open(const std::string& path) {
   }
   data_ = block;
   capacity_ = capacity;
-  size_t done = 0;
-  while (done < expected) {
-    const ssize_t got = ::read(fd, data_ + done, expected - done);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      ::close(fd);
-      Release();
-      return false;
-    }
-    if (got == 0) break;  // the file shrank while we read it
-    done += static_cast<size_t>(got);
+  const std::optional<size_t> read = ReadAndClose(fd, data_, expected);
+  if (!read) {
+    Release();
+    return false;
   }
-  ::close(fd);
-  size_ = done;
+  size_ = *read;
   return true;
 }
 
