@@ -1,5 +1,6 @@
 #include "document/map_document.h"
 
+#include <atomic>
 #include <new>
 #include <stdexcept>
 
@@ -20,6 +21,11 @@ bool MapGrid::Allocate(int32_t newWidth, int32_t newHeight) {
   width = newWidth;
   height = newHeight;
   return true;
+}
+
+uint64_t NewAtlasRevision() {
+  static std::atomic<uint64_t> last{0};
+  return last.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
 void MapGrid::Release() {
@@ -44,6 +50,7 @@ void ChipTable::ClearEntries() {
 void ClearAtlasRect(ChipTable& table, int32_t left, int32_t top, int32_t right, int32_t bottom) {
   if (!table.HasAtlas()) return;
   table.atlas.ClearRect(left, top, right, bottom);
+  MarkAtlasChanged(table);
 }
 
 int32_t ChipFileList::UsedNames() const {
@@ -68,7 +75,9 @@ bool IsSeparator(char c) {
 #endif
 }
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char LowerAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 }  // namespace
 

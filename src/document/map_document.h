@@ -56,18 +56,29 @@ inline constexpr int32_t ChipTableSlots = 256;
 inline constexpr int32_t AtlasSize = 512;  // 16 x 16 chips of 32 x 32 pixels
 inline constexpr int32_t ChipSize = 32;
 
+// A number no atlas revision has had before in this process.
+uint64_t NewAtlasRevision();
+
 // One level's chips: slot 0 never holds a chip, slots 1..255 do. The atlas
 // shows the chip of slot n at (32 * (n % 16), 32 * (n / 16)); an empty
-// PixelBuffer means the atlas has not been made.
+// PixelBuffer means the atlas has not been made. Whatever changes the
+// atlas's pixels gives it a new revision (MarkAtlasChanged), which is how
+// the views know to redo their scaled copies; a copied table keeps the
+// revision along with the equal pixels.
 struct ChipTable {
   std::array<ChipEntry, ChipTableSlots> entries{};
   PixelBuffer atlas;
+  uint64_t atlasRevision = NewAtlasRevision();
   int32_t count = 0;  // leading slots a document stores, slot 0 included
 
   bool HasAtlas() const { return !atlas.Empty(); }
   int32_t UsedChips() const;  // used slots 1..255
   void ClearEntries();        // every slot zero, count 0
 };
+
+inline void MarkAtlasChanged(ChipTable& table) {
+  table.atlasRevision = NewAtlasRevision();
+}
 
 // Sets the atlas pixels with left <= x < right and top <= y < bottom to zero;
 // nothing when the table has no atlas.

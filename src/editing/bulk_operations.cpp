@@ -63,6 +63,7 @@ SlotMap CompactTable(ChipTable& table) {
       }
     }
   }
+  MarkAtlasChanged(table);
   return remap;
 }
 

@@ -83,6 +83,7 @@ void RegisterChip(MapDocument& document, const ChipSheetTable& sheets, float map
     const int32_t top = (slot / 16) * ChipSize;
     ClearAtlasRect(table, left, top, left + ChipSize, top + ChipSize);
     CopyChipToAtlas(sheet.bitmap, item.sheetColumn, item.sheetRow, table.atlas, slot);
+    MarkAtlasChanged(table);
     item.tableColumn = slot % 16;
     item.tableRow = slot / 16;
     return;

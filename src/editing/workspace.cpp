@@ -6,6 +6,7 @@ void ReleaseDocument(Workspace& ws) {
   MapDocument& doc = ws.document;
   for (ChipTable& table : doc.tables) {
     table.atlas = PixelBuffer{};
+    MarkAtlasChanged(table);
     table.ClearEntries();
   }
   doc.grid.Release();

@@ -29,13 +29,17 @@ void ClearPlacementMarks(ChipSheet& sheet) {
 }  // namespace
 
 void CreateChipAtlases(MapDocument& document) {
-  for (ChipTable& table : document.tables) table.atlas = PixelBuffer::Make(AtlasSize, AtlasSize);
+  for (ChipTable& table : document.tables) {
+    table.atlas = PixelBuffer::Make(AtlasSize, AtlasSize);
+    MarkAtlasChanged(table);
+  }
 }
 
 void RebuildChipAtlases(MapDocument& document, const ChipSheetTable& sheets,
                         MissingImageList& missing) {
   for (ChipTable& table : document.tables) {
     if (!table.HasAtlas()) continue;
+    MarkAtlasChanged(table);
     for (int32_t n = 1; n < ChipTableSlots; ++n) {
       const int32_t x = ChipSize * (n % 16);
       const int32_t y = ChipSize * (n / 16);

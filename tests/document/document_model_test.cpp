@@ -73,12 +73,31 @@ TEST(ChipTableTest, AtlasRectIsClippedAndCounted) {
   ClearAtlasRect(table, 0, 0, 32, 32);  // no atlas: nothing happens
   table.atlas = PixelBuffer::Make(AtlasSize, AtlasSize);
   std::fill(table.atlas.pixels.begin(), table.atlas.pixels.end(), 0xFF);
+  const uint64_t before = table.atlasRevision;
   ClearAtlasRect(table, 480, 480, 600, 600);
+  EXPECT_NE(table.atlasRevision, before);  // the views redo their copies
   EXPECT_EQ(table.atlas.At(511, 511)[0], 0);
   EXPECT_EQ(table.atlas.At(479, 511)[0], 0xFF);
   table.entries[0].used = 1;
   table.entries[7].used = 1;
   EXPECT_EQ(table.UsedChips(), 1);
+}
+
+// Views keep scaled copies of atlases by revision: no two tables may share
+// one unless they are copies with equal pixels.
+TEST(ChipTableTest, RevisionsAreNewForEveryTableAndChangeAndKeptByCopies) {
+  ChipTable first;
+  ChipTable second;
+  EXPECT_NE(first.atlasRevision, second.atlasRevision);
+  const ChipTable copy = first;
+  EXPECT_EQ(copy.atlasRevision, first.atlasRevision);
+  const uint64_t before = first.atlasRevision;
+  MarkAtlasChanged(first);
+  EXPECT_NE(first.atlasRevision, before);
+  EXPECT_NE(first.atlasRevision, second.atlasRevision);
+  MapDocument replaced;
+  replaced = MapDocument{};
+  EXPECT_NE(replaced.tables[0].atlasRevision, first.atlasRevision);
 }
 
 }  // namespace

@@ -159,9 +159,11 @@ TEST(OptimizeChipSetTest, DropsAnErasedChipAndMovesTheNextDown) {
   doc.grid = MakeGrid(3, 1, {0x00000001, 0x00000003, 0x00000103});
   UndoHistory undo;
   RecordUndo(undo, doc.grid);
+  const uint64_t revision = bg.atlasRevision;
 
   OptimizeChipSet(doc, undo);
 
+  EXPECT_NE(bg.atlasRevision, revision);  // a chip picture moved
   EXPECT_EQ(bg.entries[1], (ChipEntry{1, 0, 0, 0, 0}));
   EXPECT_EQ(bg.entries[2], (ChipEntry{1, 0, 2, 0, 0}));
   EXPECT_EQ(bg.entries[3], ChipEntry{});

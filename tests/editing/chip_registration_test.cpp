@@ -43,7 +43,9 @@ class ChipRegistrationTest : public ::testing::Test {
 };
 
 TEST_F(ChipRegistrationTest, FirstChipTakesSlotOneAndFileSlotZero) {
+  const uint64_t revision = ws.document.tables[0].atlasRevision;
   const PlacementItem item = Register(LevelBackground, 3, 2);
+  EXPECT_NE(ws.document.tables[0].atlasRevision, revision);  // views redraw
   EXPECT_EQ(item.tableColumn, 1);
   EXPECT_EQ(item.tableRow, 0);
   const ChipEntry& entry = ws.document.tables[0].entries[1];
@@ -63,7 +65,9 @@ TEST_F(ChipRegistrationTest, SameChipReusesItsSlotWithoutRedrawing) {
   Register(LevelBackground, 5, 5);
   // Scribble on the atlas: a reuse must leave it alone.
   ws.document.tables[0].atlas.At(32 * 2, 0)[0] = 0xEE;
+  const uint64_t revision = ws.document.tables[0].atlasRevision;
   const PlacementItem again = Register(LevelBackground, 5, 5);
+  EXPECT_EQ(ws.document.tables[0].atlasRevision, revision);
   EXPECT_EQ(again.tableColumn, 2);
   EXPECT_EQ(again.tableRow, 0);
   EXPECT_EQ(ws.document.tables[0].atlas.At(64, 0)[0], 0xEE);

@@ -139,9 +139,11 @@ TEST(LoadFaults, ASheetWhoseFileVanishedAfterTheScanStillOpensDocuments) {
   document.fileList.names[0] = "TILES.PNG";
   document.tables[0].entries[1] = {1, 0, 1, 1, 0};
   MissingImageList missing{};
+  const uint64_t revision = document.tables[0].atlasRevision;
   RebuildChipAtlases(document, sheets, missing);
   EXPECT_FALSE(missing[0]);
   EXPECT_EQ(document.tables[0].atlas.At(32, 0)[3], 255);  // slot 1 drawn
+  EXPECT_NE(document.tables[0].atlasRevision, revision);
 }
 
 TEST(LoadFaults, FilesThatCannotBeReadAreSkippedWithoutHanging) {
