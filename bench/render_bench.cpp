@@ -81,7 +81,7 @@ void SetCollisionFlags(Workspace& workspace, bool set) {
 
 // Argument: the zoom in percent. The view is scrolled into the middle of
 // the map by part of a cell, so the extra column and row are drawn too.
-void ComposeAtZoom(benchmark::State& state, bool collisionCells) {
+void ComposeAtZoom(benchmark::State& state, bool collisionCells, bool threads = true) {
   Workspace& workspace = BenchWorkspace();
   SetCollisionFlags(workspace, collisionCells);
   workspace.display.mapZoom = static_cast<float>(state.range(0)) / 100.0f;
@@ -94,6 +94,7 @@ void ComposeAtZoom(benchmark::State& state, bool collisionCells) {
   UpdateVisibleCells(workspace.document.grid, workspace.display.mapZoom, view);
   PixelBuffer back = PixelBuffer::Make(ViewWidth, ViewHeight);
   QtCanvas canvas(back);
+  canvas.SetTwinsEnabled(threads);
   ScaledAtlasCache atlases;
   for (auto _ : state) {
     canvas.FillRect({0, 0, ViewWidth, ViewHeight}, workspace.display.mapBackgroundColor);
@@ -111,7 +112,21 @@ void BM_MapComposeCollisionCells(benchmark::State& state) {
   ComposeAtZoom(state, true);
 }
 
+// The same on the calling thread alone, for comparison: the editor draws
+// a big view in bands on all processors.
+void BM_MapComposeOneThread(benchmark::State& state) {
+  ComposeAtZoom(state, false, false);
+}
+
 BENCHMARK(BM_MapCompose)
+    ->Arg(25)
+    ->Arg(50)
+    ->Arg(75)
+    ->Arg(100)
+    ->Arg(150)
+    ->Arg(200)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MapComposeOneThread)
     ->Arg(25)
     ->Arg(50)
     ->Arg(75)

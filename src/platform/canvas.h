@@ -26,6 +26,16 @@ struct CanvasRect {
   friend bool operator==(const CanvasRect&, const CanvasRect&) = default;
 };
 
+// One square of a BlendTiles call: the square's corner in the source and
+// where it goes on the surface.
+struct CanvasTile {
+  int32_t sourceX = 0;
+  int32_t sourceY = 0;
+  int32_t targetX = 0;
+  int32_t targetY = 0;
+  friend bool operator==(const CanvasTile&, const CanvasTile&) = default;
+};
+
 // A solid pen. Widths below 1 draw as 1.
 struct CanvasPen {
   int32_t width = 1;
@@ -48,6 +58,14 @@ class Canvas {
 
   // Limits all later drawing to `clip` (and always to the surface).
   virtual void SetClip(CanvasRect clip) = 0;
+  // The clip in effect, within the surface: the whole surface until SetClip.
+  virtual CanvasRect Clip() const = 0;
+
+  // Another canvas over the same surface with this one's clip and pen, for
+  // drawing on another thread while this canvas draws elsewhere: each may
+  // draw only where the other does not. Null when the surface cannot be
+  // shared so.
+  virtual std::unique_ptr<Canvas> Twin() { return nullptr; }
 
   // Paints `rect` opaque in `color`.
   virtual void FillRect(CanvasRect rect, Color color) = 0;
@@ -71,6 +89,23 @@ class Canvas {
   // Connected segments through `points` with the current pen; leaves the
   // current position alone.
   virtual void Polyline(std::span<const CanvasPoint> points) = 0;
+
+  // The batches below paint exactly what their one-by-one calls paint, in
+  // the same order; a paint issues tens of thousands of them, so a surface
+  // may do them faster together.
+
+  // BlendImage of the side x side square at each tile's source corner onto
+  // the same-size square at its target corner.
+  virtual void BlendTiles(const PixelBuffer& source, int32_t side,
+                          std::span<const CanvasTile> tiles);
+
+  // The closed five-point square of `side` from each corner, with the
+  // current pen.
+  virtual void Squares(std::span<const CanvasPoint> corners, int32_t side);
+
+  // A move-to / line-to line from (x, top) to (x, bottom) for each x, with
+  // the current pen; the current position ends at the last line's end.
+  virtual void VerticalLines(std::span<const int32_t> xs, int32_t top, int32_t bottom);
 };
 
 // Makes a canvas that draws straight into `target` (which must outlive it).

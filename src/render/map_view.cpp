@@ -1,6 +1,11 @@
 #include "render/map_view.h"
 
 #include <algorithm>
+#include <array>
+#include <memory>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "document/display_settings.h"
 #include "render/view_primitives.h"
@@ -22,56 +27,132 @@ struct IndexSpan {
   int64_t first;
   int64_t last;
 };
-IndexSpan TouchingSpan(int64_t scroll, int64_t extent, int64_t step, int64_t margin) {
-  auto floorDiv = [](int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); };
-  return {floorDiv(scroll, step) - margin, floorDiv(scroll + extent, step) + margin};
+int64_t FloorDiv(int64_t a, int64_t b) {
+  return a >= 0 ? a / b : -((-a + b - 1) / b);
 }
 
-void DrawChipPasses(const Workspace& workspace, Canvas& canvas, ScaledAtlasCache& atlases,
-                    const DrawnRange& range, int32_t cell) {
+IndexSpan TouchingSpan(int64_t scroll, int64_t extent, int64_t step, int64_t margin) {
+  return {FloorDiv(scroll, step) - margin, FloorDiv(scroll + extent, step) + margin};
+}
+
+const MapCell* RowOf(const MapGrid& grid, int32_t row) {
+  return grid.cells->data() + static_cast<size_t>(row) * static_cast<size_t>(grid.width);
+}
+
+// What one paint of the map view works with.
+struct MapPaint {
+  const Workspace& workspace;
+  std::array<const PixelBuffer*, 2> atlases;  // scaled, or null for a pass not drawn
+  ViewSizes sizes;
+  DrawnRange range;
+  CellFrameGeometry frame;
+  // The reach of a cell's frame beyond the top and the bottom of its cell,
+  // at least 0 (it reaches one pixel into the next row at 25%).
+  int32_t frameAbove;
+  int32_t frameBelow;
+};
+
+// Canvas rows top <= y < bottom. A big view is drawn in bands at once on
+// several threads, each shape that can touch a band drawn clipped to it, in
+// the order of the whole picture.
+struct Band {
+  int32_t top;
+  int32_t bottom;
+};
+
+// Indices r of items at canvas rows r x step + base + low .. r x step +
+// base + high - 1 that touch the band; empty when first > last.
+IndexSpan ItemsTouching(const Band& band, int64_t step, int64_t base, int64_t low, int64_t high) {
+  return {FloorDiv(band.top - base - high, step) + 1, FloorDiv(band.bottom - base - low - 1, step)};
+}
+
+// Rows of the drawn range whose cells (grown by `above` and `below`
+// pixels) touch the band.
+IndexSpan RowsTouching(const MapPaint& paint, const Band& band, int32_t above, int32_t below) {
+  const int64_t cell = paint.sizes.cell;
+  const IndexSpan rows = ItemsTouching(band, cell, -int64_t{paint.workspace.views[ViewMap].scrollY},
+                                       -above, cell + below);
+  return {std::max<int64_t>(rows.first, paint.range.firstRow),
+          std::min<int64_t>(rows.last, int64_t{paint.range.endRow} - 1)};
+}
+
+void DrawChipPasses(const MapPaint& paint, Canvas& canvas, const Band& band) {
+  const Workspace& workspace = paint.workspace;
   const MapGrid& grid = workspace.document.grid;
-  const DisplaySettings& display = workspace.display;
   const ViewPort& view = workspace.views[ViewMap];
   const int32_t mode = workspace.palette.mode;
-  const int32_t passes = display.showLayer ? 2 : 1;
-  for (int32_t pass = 0; pass < passes; ++pass) {
-    const PixelBuffer* atlas =
-        atlases.Scaled(pass, workspace.document.tables[static_cast<size_t>(pass)].atlas, cell);
+  const int32_t cell = paint.sizes.cell;
+  const CellFrameGeometry& frame = paint.frame;
+  const IndexSpan chipRows = RowsTouching(paint, band, 0, 0);
+  const IndexSpan frameRows = RowsTouching(paint, band, paint.frameAbove, paint.frameBelow);
+  const auto firstRow = static_cast<int32_t>(std::min(chipRows.first, frameRows.first));
+  const auto lastRow = static_cast<int32_t>(std::max(chipRows.last, frameRows.last));
+  // A frame drawn in a pass is covered by no later chip of that pass unless
+  // it reaches into the next cell; only then must each frame go out between
+  // the chips before and after it.
+  const bool framesLeaveTheCell = paint.frameAbove > 0 || paint.frameBelow > 0 ||
+                                  frame.inset - paint.sizes.thick / 2 < 0 ||
+                                  frame.inset + frame.side + (paint.sizes.thick + 1) / 2 > cell;
+  for (int32_t pass = 0; pass < 2; ++pass) {
+    const PixelBuffer* atlas = paint.atlases[static_cast<size_t>(pass)];
     if (atlas == nullptr) continue;
-    const bool collisionFrames = mode == PaletteModeCollision;
-    const bool priorityFrames = mode == PaletteModePriority && pass == LevelLayer;
-    for (int32_t row = range.firstRow; row < range.endRow; ++row) {
-      for (int32_t column = range.firstColumn; column < range.endColumn; ++column) {
-        const MapCell value = grid.At(column, row);
+    auto sendTiles = [&canvas, atlas, cell](std::span<const CanvasTile> tiles) {
+      canvas.BlendTiles(*atlas, cell, tiles);
+    };
+    ShapeBatch<CanvasTile, decltype(sendTiles)> tiles(sendTiles);
+    // Frames go out after every chip before them.
+    auto sendFrames = [&canvas, &tiles, side = frame.side](std::span<const CanvasPoint> corners) {
+      tiles.Flush();
+      canvas.Squares(corners, side);
+    };
+    ShapeBatch<CanvasPoint, decltype(sendFrames)> frames(sendFrames);
+    const MapCell frameFlag = mode == PaletteModeCollision ? CellFlagCollision
+                              : mode == PaletteModePriority && pass == LevelLayer ? CellFlagPriority
+                                                                                  : MapCell{0};
+    for (int32_t row = firstRow; row <= lastRow; ++row) {
+      const MapCell* cells = RowOf(grid, row);
+      const bool chipsShow = row >= chipRows.first && row <= chipRows.last;
+      const bool framesShow = frameFlag != 0 && row >= frameRows.first && row <= frameRows.last;
+      // The drawn range keeps these within the canvas; int64 keeps the
+      // products of far columns from overflowing on the way.
+      const auto y = static_cast<int32_t>(int64_t{row} * cell - view.scrollY);
+      for (int32_t column = paint.range.firstColumn; column < paint.range.endColumn; ++column) {
+        const MapCell value = cells[column];
         const int32_t chip = CellChip(value, pass);
         if (chip == 0) continue;
-        // The drawn range keeps these within the canvas; int64 keeps the
-        // products of far columns from overflowing on the way.
-        const auto x = static_cast<int32_t>(int64_t{column} * cell - view.scrollX);
-        const auto y = static_cast<int32_t>(int64_t{row} * cell - view.scrollY);
-        canvas.BlendImage(*atlas, {cell * (chip % 16), cell * (chip / 16), cell, cell},
-                          {x, y, cell, cell});
-        if ((collisionFrames && (value & CellFlagCollision) != 0) ||
-            (priorityFrames && (value & CellFlagPriority) != 0)) {
-          DrawCellFrame(canvas, column, row, 32, display.mapZoom, view);
+        if (chipsShow) {
+          const auto x = static_cast<int32_t>(int64_t{column} * cell - view.scrollX);
+          tiles.Add({0, cell * chip, x, y});
+        }
+        if (framesShow && (value & frameFlag) != 0) {
+          frames.Add(frame.Corner(column, row, view));
+          if (framesLeaveTheCell) frames.Flush();
         }
       }
     }
+    frames.Flush();
+    tiles.Flush();
   }
 }
 
-void DrawSelection(const Workspace& workspace, Canvas& canvas, const DrawnRange& range,
-                   int32_t cell, int32_t thick) {
+void DrawSelection(const MapPaint& paint, Canvas& canvas, const Band& band) {
+  const Workspace& workspace = paint.workspace;
   const MapGrid& grid = workspace.document.grid;
   const SelectionState& selection = workspace.selection;
   const DisplaySettings& display = workspace.display;
   const ViewPort& view = workspace.views[ViewMap];
+  const int32_t thick = paint.sizes.thick;
+  const CellFrameGeometry& frame = paint.frame;
   canvas.SetPen({thick, display.mapCopyFrameColor});
-  for (int32_t row = range.firstRow; row < range.endRow; ++row) {
-    for (int32_t column = range.firstColumn; column < range.endColumn; ++column) {
-      const size_t index = static_cast<size_t>(column) + static_cast<size_t>(row) * grid.width;
-      if (selection.selectionFlags[index] != 0) {
-        DrawCellFrame(canvas, column, row, 32, display.mapZoom, view);
+  {
+    const IndexSpan rows = RowsTouching(paint, band, paint.frameAbove, paint.frameBelow);
+    auto frames = SquareBatch(canvas, frame.side);
+    for (auto row = static_cast<int32_t>(rows.first); row <= rows.last; ++row) {
+      const size_t rowStart = static_cast<size_t>(row) * static_cast<size_t>(grid.width);
+      for (int32_t column = paint.range.firstColumn; column < paint.range.endColumn; ++column) {
+        if (selection.selectionFlags[rowStart + static_cast<size_t>(column)] != 0) {
+          frames.Add(frame.Corner(column, row, view));
+        }
       }
     }
   }
@@ -79,18 +160,20 @@ void DrawSelection(const Workspace& workspace, Canvas& canvas, const DrawnRange&
   canvas.SetPen(
       {thick, selection.dragDeselects ? display.mapDeselectFrameColor : display.mapCopyFrameColor});
   // A frame stays within its cell and one pixel beyond, so cells more than
-  // one away from the canvas cannot show.
+  // one away from the band cannot show.
+  const int32_t cell = paint.sizes.cell;
   const SelectionRect& rect = selection.selectionRect;
   const IndexSpan columns = TouchingSpan(view.scrollX, canvas.Width(), cell, 1);
-  const IndexSpan rows = TouchingSpan(view.scrollY, canvas.Height(), cell, 1);
+  const IndexSpan rows =
+      TouchingSpan(int64_t{view.scrollY} + band.top, band.bottom - band.top, cell, 1);
   const int64_t top = std::max<int64_t>(rect.top, rows.first);
   const int64_t bottom = std::min<int64_t>(rect.bottom, rows.last);
   const int64_t left = std::max<int64_t>(rect.left, columns.first);
   const int64_t right = std::min<int64_t>(rect.right, columns.last);
+  auto frames = SquareBatch(canvas, frame.side);
   for (int64_t row = top; row <= bottom; ++row) {
     for (int64_t column = left; column <= right; ++column) {
-      DrawCellFrame(canvas, static_cast<int32_t>(column), static_cast<int32_t>(row), 32,
-                    display.mapZoom, view);
+      frames.Add(frame.Corner(static_cast<int32_t>(column), static_cast<int32_t>(row), view));
     }
   }
 }
@@ -99,7 +182,9 @@ enum class HandleChoice { All, Set, Unset };
 
 // Handles between horizontal neighbours (east walls) or vertical ones (south
 // walls), all of them or those whose cell has (or lacks) the wall.
-void DrawWallHandles(const Workspace& workspace, Canvas& canvas, bool east, HandleChoice choice) {
+void DrawWallHandles(const MapPaint& paint, Canvas& canvas, const Band& band, bool east,
+                     HandleChoice choice) {
+  const Workspace& workspace = paint.workspace;
   const MapGrid& grid = workspace.document.grid;
   const float zoom = workspace.display.mapZoom;
   const ViewPort& view = workspace.views[ViewMap];
@@ -110,23 +195,95 @@ void DrawWallHandles(const Workspace& workspace, Canvas& canvas, bool east, Hand
   const int32_t offsetX = Zoomed(east ? 24 : 8, zoom);
   const int32_t offsetY = Zoomed(east ? 8 : 24, zoom);
   const MapCell wall = east ? CellFlagWallEast : CellFlagWallSouth;
+  const MapCell wanted = choice == HandleChoice::Set ? wall : MapCell{0};
+  const MapCell tested = choice == HandleChoice::All ? MapCell{0} : wall;
   // A handle reaches less than two cells to the right of and below its
   // cell's corner, and never to its left or above.
   const IndexSpan columns = TouchingSpan(view.scrollX, canvas.Width(), step, 2);
-  const IndexSpan rows = TouchingSpan(view.scrollY, canvas.Height(), step, 2);
+  // Its rows, from the corner less half the pen to the far side and the
+  // rest of the pen.
+  const WallHandleGeometry handle(16, zoom);
+  const int32_t pen = std::max(canvas.Pen().width, 1);
+  const IndexSpan rows = ItemsTouching(band, step, offsetY + handle.inset - view.scrollY,
+                                       -(pen / 2), handle.side + pen - pen / 2);
   const auto columnEnd = static_cast<int32_t>(std::min<int64_t>(lastColumn, columns.last));
   const auto rowEnd = static_cast<int32_t>(std::min<int64_t>(lastRow, rows.last));
   const auto columnStart = static_cast<int32_t>(std::max<int64_t>(0, columns.first));
   const auto rowStart = static_cast<int32_t>(std::max<int64_t>(0, rows.first));
+  if (columnStart > columnEnd) return;
+  auto squares = SquareBatch(canvas, handle.side);
   for (int32_t row = rowStart; row <= rowEnd; ++row) {
-    for (int32_t column = columnStart; column <= columnEnd; ++column) {
-      if (choice != HandleChoice::All &&
-          ((grid.At(column, row) & wall) != 0) != (choice == HandleChoice::Set)) {
-        continue;
-      }
-      DrawWallHandle(canvas, column * 2, row * 2, offsetX, offsetY, 16, zoom, view);
+    const MapCell* cells = RowOf(grid, row);
+    // Corners step `step` apart along the row from the first one.
+    const CanvasPoint first = handle.Corner(columnStart * 2, row * 2, offsetX, offsetY, view);
+    int32_t x = first.x;
+    for (int32_t column = columnStart; column <= columnEnd; ++column, x += step) {
+      if ((cells[column] & tested) == wanted) squares.Add({x, first.y});
     }
   }
+}
+
+// Everything of one band, in the order of the whole picture.
+void ComposeBand(const MapPaint& paint, Canvas& canvas, const Band& band) {
+  const Workspace& workspace = paint.workspace;
+  const DisplaySettings& display = workspace.display;
+  const MapGrid& grid = workspace.document.grid;
+  const ViewPort& view = workspace.views[ViewMap];
+  const ViewSizes& sizes = paint.sizes;
+  const CanvasPen gridPen{sizes.thin, display.mapBorderColor};
+  // Beyond 2^29 pixels nothing can be scrolled to; the cap keeps the zoomed
+  // sizes inside int32.
+  constexpr int64_t contentLimit = int64_t{1} << 29;
+  const auto contentWidth = static_cast<int32_t>(std::min(int64_t{grid.width} * 32, contentLimit));
+  const auto contentHeight =
+      static_cast<int32_t>(std::min(int64_t{grid.height} * 32, contentLimit));
+
+  if (!display.showGrid) {
+    DrawGrid(canvas, contentWidth, contentHeight, 32, display.mapZoom, gridPen, view);
+  }
+  canvas.SetPen({sizes.thick, display.mapAttrFrameColor});
+  DrawChipPasses(paint, canvas, band);
+  DrawSelection(paint, canvas, band);
+  if (display.showGrid) {
+    DrawGrid(canvas, contentWidth, contentHeight, 32, display.mapZoom, gridPen, view);
+  }
+  if (workspace.palette.mode == PaletteModeCollision) {
+    // When both pens have the same width, a set handle's outline is painted
+    // over exactly by its second drawing, so only the unset ones need it.
+    const HandleChoice outlined =
+        sizes.thin == sizes.thick ? HandleChoice::Unset : HandleChoice::All;
+    canvas.SetPen({sizes.thin, display.mapCollisionFrameColor});
+    DrawWallHandles(paint, canvas, band, true, outlined);
+    DrawWallHandles(paint, canvas, band, false, outlined);
+    canvas.SetPen({sizes.thick, display.mapAttrFrameColor});
+    DrawWallHandles(paint, canvas, band, true, HandleChoice::Set);
+    DrawWallHandles(paint, canvas, band, false, HandleChoice::Set);
+  }
+}
+
+// The clip's rows cut at cell boundaries into one band per processor, or
+// fewer, none under 128 rows (a thread costs more than it saves there).
+std::vector<Band> SplitIntoBands(const CanvasRect& clip, int32_t cell, int32_t scrollY) {
+  constexpr int64_t leastRows = 128;
+  constexpr int64_t mostBands = 8;
+  const int64_t processors = std::max<int64_t>(1, std::thread::hardware_concurrency());
+  const int64_t count =
+      std::min({processors, mostBands, std::max<int64_t>(1, clip.height / leastRows)});
+  const int64_t top = clip.top;
+  const int64_t bottom = int64_t{clip.top} + clip.height;
+  std::vector<Band> bands;
+  int64_t start = top;
+  for (int64_t i = 1; i < count; ++i) {
+    // The cell boundary at or below an even share; boundaries lie at
+    // row x cell - scrollY.
+    const int64_t share = top + (bottom - top) * i / count;
+    const int64_t cut = FloorDiv(share + scrollY, cell) * cell - scrollY;
+    if (cut <= start || cut >= bottom) continue;
+    bands.push_back({static_cast<int32_t>(start), static_cast<int32_t>(cut)});
+    start = cut;
+  }
+  bands.push_back({static_cast<int32_t>(start), static_cast<int32_t>(bottom)});
+  return bands;
 }
 
 }  // namespace
@@ -168,36 +325,63 @@ void ComposeMapView(const Workspace& workspace, Canvas& canvas, ScaledAtlasCache
   const ViewSizes sizes = ViewSizesAt(display.mapZoom);
   if (sizes.cell < 1) return;
   const ViewPort& view = workspace.views[ViewMap];
-  const DrawnRange range = MapDrawnRange(grid, sizes.cell, view);
-  const CanvasPen gridPen{sizes.thin, display.mapBorderColor};
-  // Beyond 2^29 pixels nothing can be scrolled to; the cap keeps the zoomed
-  // sizes inside int32.
-  constexpr int64_t contentLimit = int64_t{1} << 29;
-  const auto contentWidth = static_cast<int32_t>(std::min(int64_t{grid.width} * 32, contentLimit));
-  const auto contentHeight =
-      static_cast<int32_t>(std::min(int64_t{grid.height} * 32, contentLimit));
+  const CellFrameGeometry frame(32, display.mapZoom);
+  const int64_t frameStart = frame.inset - sizes.thick / 2;
+  const int64_t frameEnd = frame.inset + frame.side + (sizes.thick - sizes.thick / 2);
+  // The scaled atlases are made here, before any thread reads them.
+  std::array<const PixelBuffer*, 2> scaled{};
+  for (int32_t pass = 0; pass < (display.showLayer ? 2 : 1); ++pass) {
+    scaled[static_cast<size_t>(pass)] =
+        atlases.Scaled(pass, workspace.document.tables[static_cast<size_t>(pass)], sizes.cell);
+  }
+  const MapPaint paint{workspace,
+                       scaled,
+                       sizes,
+                       MapDrawnRange(grid, sizes.cell, view),
+                       frame,
+                       static_cast<int32_t>(std::max<int64_t>(0, -frameStart)),
+                       static_cast<int32_t>(std::max<int64_t>(0, frameEnd - sizes.cell))};
 
-  if (!display.showGrid) {
-    DrawGrid(canvas, contentWidth, contentHeight, 32, display.mapZoom, gridPen, view);
+  const CanvasRect clip = canvas.Clip();
+  const std::vector<Band> bands = SplitIntoBands(clip, sizes.cell, view.scrollY);
+  std::unique_ptr<Canvas> firstTwin = bands.size() > 1 ? canvas.Twin() : nullptr;
+  if (!firstTwin) {  // one thread: the whole picture at once
+    ComposeBand(paint, canvas, {clip.top, clip.top + clip.height});
+    return;
   }
-  canvas.SetPen({sizes.thick, display.mapAttrFrameColor});
-  DrawChipPasses(workspace, canvas, atlases, range, sizes.cell);
-  DrawSelection(workspace, canvas, range, sizes.cell, sizes.thick);
-  if (display.showGrid) {
-    DrawGrid(canvas, contentWidth, contentHeight, 32, display.mapZoom, gridPen, view);
+  // Every band but the first on a thread of its own with a canvas of its
+  // own; a band that gets neither is drawn here after the first.
+  std::vector<std::unique_ptr<Canvas>> twins;
+  std::vector<std::thread> threads;
+  std::vector<Band> leftOver;
+  twins.reserve(bands.size());
+  threads.reserve(bands.size());
+  leftOver.reserve(bands.size());
+  for (size_t i = 1; i < bands.size(); ++i) {
+    const Band band = bands[i];
+    std::unique_ptr<Canvas> twin = i == 1 ? std::move(firstTwin) : canvas.Twin();
+    if (twin) {
+      twin->SetClip({clip.left, band.top, clip.width, band.bottom - band.top});
+      Canvas& drawn = *twin;
+      try {
+        threads.emplace_back([&paint, &drawn, band] { ComposeBand(paint, drawn, band); });
+        twins.push_back(std::move(twin));
+        continue;
+      } catch (const std::system_error&) {
+        // No thread to be had: drawn here instead.
+      }
+    }
+    leftOver.push_back(band);
   }
-  if (workspace.palette.mode == PaletteModeCollision) {
-    // When both pens have the same width, a set handle's outline is painted
-    // over exactly by its second drawing, so only the unset ones need it.
-    const HandleChoice outlined =
-        sizes.thin == sizes.thick ? HandleChoice::Unset : HandleChoice::All;
-    canvas.SetPen({sizes.thin, display.mapCollisionFrameColor});
-    DrawWallHandles(workspace, canvas, true, outlined);
-    DrawWallHandles(workspace, canvas, false, outlined);
-    canvas.SetPen({sizes.thick, display.mapAttrFrameColor});
-    DrawWallHandles(workspace, canvas, true, HandleChoice::Set);
-    DrawWallHandles(workspace, canvas, false, HandleChoice::Set);
+  const Band first = bands.front();
+  canvas.SetClip({clip.left, first.top, clip.width, first.bottom - first.top});
+  ComposeBand(paint, canvas, first);
+  for (const Band& band : leftOver) {
+    canvas.SetClip({clip.left, band.top, clip.width, band.bottom - band.top});
+    ComposeBand(paint, canvas, band);
   }
+  for (std::thread& thread : threads) thread.join();
+  canvas.SetClip(clip);
 }
 
 void ComposeMapView(const Workspace& workspace, Canvas& canvas) {

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <span>
+#include <utility>
 
 #include "document/display_settings.h"
 #include "document/view_port.h"
@@ -26,33 +29,89 @@ inline void DrawSquare(Canvas& canvas, int64_t x0, int64_t y0, int32_t side) {
   canvas.Polyline(points);
 }
 
-// The square frame of one cell or chip with the current pen: inset
-// trunc(zoom) + 1 from the cell's corner, side trunc((unit - 3) x zoom),
-// shifted by the view's scroll offsets. Inline, like DrawWallHandle, so
-// that loops over many cells work the sizes out once.
+// Collects shapes of one kind and hands them to the canvas in batches, in
+// the order they came; whatever is left goes out on Flush or destruction.
+template <typename Item, typename Send>
+class ShapeBatch {
+ public:
+  explicit ShapeBatch(Send send) : send_(std::move(send)) {}
+  ~ShapeBatch() { Flush(); }
+  ShapeBatch(const ShapeBatch&) = delete;
+  ShapeBatch& operator=(const ShapeBatch&) = delete;
+
+  void Add(const Item& item) {
+    items_[count_++] = item;
+    if (count_ == items_.size()) Flush();
+  }
+  void Flush() {
+    if (count_ > 0) send_(std::span<const Item>(items_.data(), count_));
+    count_ = 0;
+  }
+
+ private:
+  std::array<Item, 512> items_;
+  size_t count_ = 0;
+  Send send_;
+};
+
+// Squares of one side drawn with the canvas's current pen when they go out.
+inline auto SquareBatch(Canvas& canvas, int32_t side) {
+  auto send = [&canvas, side](std::span<const CanvasPoint> corners) {
+    canvas.Squares(corners, side);
+  };
+  return ShapeBatch<CanvasPoint, decltype(send)>(send);
+}
+
+// The square frame of one cell or chip: inset trunc(zoom) + 1 from the
+// cell's corner, side trunc((unit - 3) x zoom), shifted by the view's
+// scroll offsets.
+struct CellFrameGeometry {
+  int64_t step;   // trunc(unit x zoom)
+  int64_t inset;  // trunc(zoom) + 1
+  int32_t side;   // trunc((unit - 3) x zoom)
+  CellFrameGeometry(int32_t unit, float zoom)
+      : step(Zoomed(unit, zoom)), inset(Zoomed(1, zoom) + 1), side(Zoomed(unit - 3, zoom)) {}
+  CanvasPoint Corner(int32_t column, int32_t row, const ViewPort& view) const {
+    return {static_cast<int32_t>(column * step + inset - view.scrollX),
+            static_cast<int32_t>(row * step + inset - view.scrollY)};
+  }
+};
+
+// That frame with the current pen.
 inline void DrawCellFrame(Canvas& canvas, int32_t column, int32_t row, int32_t unit, float zoom,
                           const ViewPort& view) {
-  const int64_t s = Zoomed(unit, zoom);
-  const int64_t o = Zoomed(1, zoom);
-  const int32_t m = Zoomed(unit - 3, zoom);
-  DrawSquare(canvas, column * s + o + 1 - view.scrollX, row * s + o + 1 - view.scrollY, m);
+  const CellFrameGeometry frame(unit, zoom);
+  const CanvasPoint corner = frame.Corner(column, row, view);
+  DrawSquare(canvas, corner.x, corner.y, frame.side);
 }
 
 // Grid lines every trunc(unit x zoom) over content of contentWidth x
 // contentHeight unscaled pixels, in `pen`; the canvas pen is restored after.
-// Only lines that can reach the canvas are issued.
+// Only lines that can reach the canvas's clip are issued.
 void DrawGrid(Canvas& canvas, int32_t contentWidth, int32_t contentHeight, int32_t unit, float zoom,
               CanvasPen pen, const ViewPort& view);
 
-// One wall handle square of the map view with the current pen. `column2`
-// and `row2` are twice the cell's column and row, `unit` is 16.
+// One wall handle square of the map view: `column2` and `row2` are twice
+// the cell's column and row, `unit` is 16.
+struct WallHandleGeometry {
+  int64_t step;   // trunc(unit x zoom)
+  int64_t inset;  // trunc(zoom) + 1
+  int32_t side;   // trunc(13 x zoom)
+  WallHandleGeometry(int32_t unit, float zoom)
+      : step(Zoomed(unit, zoom)), inset(Zoomed(1, zoom) + 1), side(Zoomed(13, zoom)) {}
+  CanvasPoint Corner(int32_t column2, int32_t row2, int32_t offsetX, int32_t offsetY,
+                     const ViewPort& view) const {
+    return {static_cast<int32_t>(column2 * step + offsetX + inset - view.scrollX),
+            static_cast<int32_t>(row2 * step + offsetY + inset - view.scrollY)};
+  }
+};
+
+// That square with the current pen.
 inline void DrawWallHandle(Canvas& canvas, int32_t column2, int32_t row2, int32_t offsetX,
                            int32_t offsetY, int32_t unit, float zoom, const ViewPort& view) {
-  const int64_t s = Zoomed(unit, zoom);
-  const int64_t o = Zoomed(1, zoom);
-  const int32_t m = Zoomed(13, zoom);
-  DrawSquare(canvas, column2 * s + offsetX + o + 1 - view.scrollX,
-             row2 * s + offsetY + o + 1 - view.scrollY, m);
+  const WallHandleGeometry handle(unit, zoom);
+  const CanvasPoint corner = handle.Corner(column2, row2, offsetX, offsetY, view);
+  DrawSquare(canvas, corner.x, corner.y, handle.side);
 }
 
 }  // namespace kelvor

@@ -100,10 +100,12 @@ TEST(ComposeMapView, LayerChipAloneAndHiddenLayer) {
       continue;
     }
     ASSERT_EQ(blends.size(), 1u);
-    // The layer atlas scaled to 48-pixel chips; chip 5 is the sixth square.
-    EXPECT_EQ(blends[0].source, (CanvasRect{5 * 48, 0, 48, 48}));
+    // The layer atlas scaled to 48-pixel chips, one above the other; chip 5
+    // is the sixth square.
+    EXPECT_EQ(blends[0].source, (CanvasRect{0, 5 * 48, 48, 48}));
     EXPECT_EQ(blends[0].rect, (CanvasRect{48, 48, 48, 48}));
-    EXPECT_EQ(blends[0].image->width, 16 * 48);
+    EXPECT_EQ(blends[0].image->width, 48);
+    EXPECT_EQ(blends[0].image->height, 256 * 48);
   }
 }
 
@@ -112,14 +114,14 @@ TEST(ComposeMapView, FlagFramesOfTheEditModeFollowTheirChipPass) {
   // (2,0): background chip and priority only.
   struct Case {
     int32_t mode;
-    std::vector<std::pair<size_t, Points>> framesAfterBlend;  // blend index, frame
+    std::vector<std::pair<int, Points>> framesInPass;  // pass, frame
   };
   const Points frame00 = Square(2, 2, 29);
   const Case cases[] = {
       {PaletteModePlacement, {}},
       {PaletteModeLayer, {}},
-      {PaletteModeCollision, {{0, frame00}, {2, frame00}}},  // in both passes
-      {PaletteModePriority, {{2, frame00}}},                 // layer pass only
+      {PaletteModeCollision, {{0, frame00}, {1, frame00}}},  // in both passes
+      {PaletteModePriority, {{1, frame00}}},                 // layer pass only
   };
   for (const Case& c : cases) {
     Workspace workspace;
@@ -131,16 +133,21 @@ TEST(ComposeMapView, FlagFramesOfTheEditModeFollowTheirChipPass) {
     workspace.palette.mode = c.mode;
     RecordingCanvas canvas(200, 100);
     ComposeMapView(workspace, canvas);
-    std::vector<std::pair<size_t, Points>> frames;
-    size_t blends = 0;
+    // A frame belongs to the pass of the chips drawn before it: the first
+    // atlas blended is the background's.
+    std::vector<std::pair<int, Points>> frames;
+    std::vector<const PixelBuffer*> atlases;
     for (const auto& call : canvas.calls) {
-      if (call.kind == Kind::Blend) ++blends;
+      if (call.kind == Kind::Blend) atlases.push_back(call.image);
       if (call.kind == Kind::Polyline && call.pen == CanvasPen{2, Rgb(255, 0, 0)}) {
-        frames.emplace_back(blends - 1, call.points);
+        ASSERT_FALSE(atlases.empty());
+        frames.emplace_back(atlases.back() == atlases.front() ? 0 : 1, call.points);
       }
     }
-    EXPECT_EQ(blends, 3u);
-    EXPECT_EQ(frames, c.framesAfterBlend) << "mode " << c.mode;
+    ASSERT_EQ(atlases.size(), 3u);
+    EXPECT_EQ(atlases[0], atlases[1]);  // two background chips, then the layer chip
+    EXPECT_NE(atlases[1], atlases[2]);
+    EXPECT_EQ(frames, c.framesInPass) << "mode " << c.mode;
   }
 }
 
@@ -397,17 +404,15 @@ TEST(ComposeMapView, RowByRowPassesPaintWhatTwoWholePassesPaint) {
         const DrawnRange range = MapDrawnRange(workspace.document.grid, sizes.cell, view);
         for (int32_t pass = 0; pass < 2; ++pass) {
           const PixelBuffer atlas =
-              ScaleAtlas(workspace.document.tables[static_cast<size_t>(pass)].atlas, sizes.cell);
+              ChipStrip(workspace.document.tables[static_cast<size_t>(pass)].atlas, sizes.cell);
           for (int32_t row = range.firstRow; row < range.endRow; ++row) {
             for (int32_t column = range.firstColumn; column < range.endColumn; ++column) {
               const MapCell value = workspace.document.grid.At(column, row);
               const int32_t chip = CellChip(value, pass);
               if (chip == 0) continue;
-              canvas.BlendImage(
-                  atlas,
-                  {sizes.cell * (chip % 16), sizes.cell * (chip / 16), sizes.cell, sizes.cell},
-                  {column * sizes.cell - view.scrollX, row * sizes.cell - view.scrollY, sizes.cell,
-                   sizes.cell});
+              canvas.BlendImage(atlas, {0, sizes.cell * chip, sizes.cell, sizes.cell},
+                                {column * sizes.cell - view.scrollX,
+                                 row * sizes.cell - view.scrollY, sizes.cell, sizes.cell});
               if ((mode == PaletteModeCollision && (value & CellFlagCollision)) ||
                   (mode == PaletteModePriority && pass == 1 && (value & CellFlagPriority))) {
                 DrawCellFrame(canvas, column, row, 32, zoom, view);
@@ -431,6 +436,58 @@ TEST(ComposeMapView, RowByRowPassesPaintWhatTwoWholePassesPaint) {
         }
       }
       EXPECT_EQ(Pixels(composed), Pixels(reference)) << "zoom " << zoom << " mode " << mode;
+    }
+  }
+}
+
+// A view taller than one band is drawn in bands on several threads; the
+// picture must be the one a single thread draws, also where frames, handles
+// and the drag rectangle cross from one band into the next.
+TEST(ComposeMapView, BandsOnThreadsPaintWhatOneThreadPaints) {
+  constexpr int32_t width = 70, height = 60, pageWidth = 260, pageHeight = 420;
+  std::mt19937 random(5);
+  for (float zoom : {0.25f, 0.5f, 0.75f, 1.0f, 1.5f, 2.0f}) {
+    for (int32_t mode : {PaletteModeCollision, PaletteModePriority}) {
+      Workspace workspace;
+      SetUpMap(workspace, width, height, zoom, pageWidth, pageHeight);
+      for (auto& table : workspace.document.tables) {
+        for (size_t i = 0; i < table.atlas.pixels.size(); i += 4) {
+          const auto alpha = static_cast<uint8_t>((i / 4) % 3 == 0 ? 0 : random() % 256);
+          for (int c = 0; c < 3; ++c) {
+            table.atlas.pixels[i + c] = static_cast<uint8_t>(random() % (alpha + 1));
+          }
+          table.atlas.pixels[i + 3] = alpha;
+        }
+      }
+      for (size_t i = 0; i < workspace.document.grid.CellCount(); ++i) {
+        MapCell& cell = (*workspace.document.grid.cells)[i];
+        cell = WithLayer(WithBackground(0, static_cast<uint8_t>(random() % 6)),
+                         static_cast<uint8_t>(random() % 6)) |
+               (random() % 2 ? CellFlagCollision : 0) | (random() % 2 ? CellFlagPriority : 0) |
+               (static_cast<MapCell>(random() % 4) << 9);
+        workspace.selection.selectionFlags[i] = random() % 5 == 0 ? 1 : 0;
+      }
+      workspace.palette.mode = mode;
+      workspace.display.showGrid = mode == PaletteModePriority;
+      workspace.selection.selectionDragActive = true;
+      workspace.selection.selectionRect = {3, 2, 40, 50};
+      const ViewSizes sizes = ViewSizesAt(zoom);
+      ViewPort& view = workspace.mapView();
+      view.scrollX = sizes.cell * 2 + sizes.cell / 3;
+      view.scrollY = sizes.cell * 3 + sizes.cell / 2;
+      UpdateVisibleCells(workspace.document.grid, zoom, view);
+
+      auto painted = [&](bool threads) {
+        PixelBuffer back = PixelBuffer::Make(pageWidth, pageHeight);
+        QtCanvas canvas(back);
+        canvas.SetTwinsEnabled(threads);
+        canvas.SetPen({3, Rgb(1, 2, 3)});
+        canvas.SetClip({0, 7, pageWidth, pageHeight - 7});
+        ComposeMapView(workspace, canvas);
+        EXPECT_EQ(canvas.Clip(), (CanvasRect{0, 7, pageWidth, pageHeight - 7}));
+        return back.pixels;
+      };
+      EXPECT_TRUE(painted(true) == painted(false)) << "zoom " << zoom << " mode " << mode;
     }
   }
 }
@@ -474,8 +531,10 @@ TEST(ComposeMapView, ChipsBlendAtEveryZoomAndFollowAtlasChanges) {
     EXPECT_EQ(PixelAt(back, 2 * cell - 1, 2 * cell - 1), 0xff80007fu) << zoom;
     EXPECT_EQ(PixelAt(back, 2 * cell + cell / 2, 2 * cell + cell / 2), 0u) << zoom;  // bare cell
 
-    // The atlas changes in place (a registration); the next paint shows it.
+    // The atlas changes in place (as a registration changes it); the next
+    // paint shows it.
     PaintChip(workspace.document.tables[LevelBackground].atlas, 17, 0xff00ff00u, 0xff00ff00u);
+    MarkAtlasChanged(workspace.document.tables[LevelBackground]);
     {
       QtCanvas canvas(back);
       ComposeMapView(workspace, canvas, atlases);

@@ -299,5 +299,124 @@ TEST(QtCanvas, FillStaysInsideTheClipAndEmptySurfaceIsHarmless) {
   EXPECT_TRUE(empty.Empty());
 }
 
+// Source pixels with every kind of row the tile blend tells apart: all
+// opaque, all clear, and mixed.
+PixelBuffer RandomChips(std::mt19937& random, int32_t width, int32_t height) {
+  PixelBuffer source = PixelBuffer::Make(width, height);
+  for (int32_t y = 0; y < height; ++y) {
+    for (int32_t x = 0; x < width; ++x) {
+      auto alpha = static_cast<uint8_t>(random() % 256);
+      if (y % 5 == 1) alpha = 255;
+      if (y % 5 == 2) alpha = 0;
+      if (y % 5 == 3 && x % 3 == 0) alpha = 0;
+      uint8_t* p = source.At(x, y);
+      for (int c = 0; c < 3; ++c) p[c] = static_cast<uint8_t>(random() % (alpha + 1));
+      p[3] = alpha;
+    }
+  }
+  return source;
+}
+
+// Each batch must paint exactly what its calls one by one paint, on every
+// path: tiles of the sizes the kernels are made for and others, wholly
+// inside the clip, cut by it, off the surface and outside the source;
+// squares and vertical lines of every pen width, cut by the clip too.
+TEST(QtCanvas, BatchesPaintWhatTheirSingleCallsPaint) {
+  std::mt19937 random(21);
+  const PixelBuffer source = RandomChips(random, 64, 64 * 6);
+  PixelBuffer background = PixelBuffer::Make(150, 130);
+  for (size_t i = 0; i < background.pixels.size(); ++i) {
+    background.pixels[i] = (i % 4 == 3) ? 255 : static_cast<uint8_t>(random());
+  }
+  const CanvasRect clip{3, 5, 140, 118};
+  for (int32_t side : {5, 8, 16, 24, 32, 40, 48, 56, 64}) {
+    std::vector<CanvasTile> tiles;
+    for (int i = 0; i < 40; ++i) {
+      tiles.push_back({static_cast<int32_t>(random() % (65 - side)),
+                       static_cast<int32_t>(random() % (64 * 6 - side + 1)),
+                       static_cast<int32_t>(random() % 190) - 30,
+                       static_cast<int32_t>(random() % 170) - 30});
+    }
+    tiles.push_back({64 - side + 1, 0, 10, 10});  // reaches outside the source
+    tiles.push_back({0, -1, 10, 10});
+    tiles.push_back({0, 0, clip.left, clip.top});  // exactly in the clip's corner
+    for (bool wide : {true, false}) {
+      auto painted = [&](bool batched) {
+        PixelBuffer target = background;
+        QtCanvas canvas(target);
+        canvas.SetWideBlendEnabled(wide);
+        canvas.SetClip(clip);
+        if (batched) {
+          canvas.BlendTiles(source, side, tiles);
+        } else {
+          for (const CanvasTile& tile : tiles) {
+            canvas.BlendImage(source, {tile.sourceX, tile.sourceY, side, side},
+                              {tile.targetX, tile.targetY, side, side});
+          }
+        }
+        return target.pixels;
+      };
+      EXPECT_EQ(painted(true), painted(false)) << "side " << side << " wide " << wide;
+    }
+  }
+
+  for (int32_t width = 1; width <= 4; ++width) {
+    for (int32_t side : {1, 2, 3, 13, 29}) {
+      std::vector<CanvasPoint> corners;
+      for (int i = 0; i < 30; ++i) {
+        corners.push_back(
+            {static_cast<int32_t>(random() % 170) - 20, static_cast<int32_t>(random() % 150) - 20});
+      }
+      corners.push_back({clip.left, clip.top});
+      corners.push_back({clip.left + clip.width - side - 1, clip.top + clip.height - side - 1});
+      for (bool direct : {true, false}) {
+        auto painted = [&](bool batched) {
+          return Picture(Painted(150, 130, direct, [&](QtCanvas& canvas) {
+            canvas.SetClip(clip);
+            canvas.SetPen({width, Red});
+            if (batched) {
+              canvas.Squares(corners, side);
+              return;
+            }
+            for (const CanvasPoint& c : corners) {
+              const std::array<CanvasPoint, 5> square{{{c.x, c.y},
+                                                       {c.x + side, c.y},
+                                                       {c.x + side, c.y + side},
+                                                       {c.x, c.y + side},
+                                                       {c.x, c.y}}};
+              canvas.Polyline(square);
+            }
+          }));
+        };
+        EXPECT_EQ(painted(true), painted(false))
+            << "squares of " << side << " pen " << width << " direct " << direct;
+      }
+    }
+    const std::vector<int32_t> xs = {-3, 0, 2, 3, 4, 77, 142, 143, 149, 150, 151};
+    for (auto [top, bottom] : {std::pair{-10, 200}, std::pair{20, 21}, std::pair{50, 40}}) {
+      for (bool direct : {true, false}) {
+        auto painted = [&](bool batched) {
+          return Picture(Painted(150, 130, direct, [&](QtCanvas& canvas) {
+            canvas.SetClip(clip);
+            canvas.SetPen({width, Red});
+            if (batched) {
+              canvas.VerticalLines(xs, top, bottom);
+              canvas.LineTo({0, 0});  // from where the batch left off
+              return;
+            }
+            for (int32_t x : xs) {
+              canvas.MoveTo({x, top});
+              canvas.LineTo({x, bottom});
+            }
+            canvas.LineTo({0, 0});
+          }));
+        };
+        EXPECT_EQ(painted(true), painted(false))
+            << "lines " << top << ".." << bottom << " pen " << width << " direct " << direct;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kelvor

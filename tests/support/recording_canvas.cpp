@@ -1,5 +1,7 @@
 #include "support/recording_canvas.h"
 
+#include <algorithm>
+
 namespace kelvor::test {
 
 void RecordingCanvas::SetClip(CanvasRect clip) {
@@ -7,6 +9,15 @@ void RecordingCanvas::SetClip(CanvasRect clip) {
   call.kind = Kind::Clip;
   call.rect = clip;
   calls.push_back(call);
+  // Kept within the surface, as the canvases do.
+  const int64_t left = std::clamp<int64_t>(clip.left, 0, width_);
+  const int64_t top = std::clamp<int64_t>(clip.top, 0, height_);
+  const int64_t right =
+      std::clamp<int64_t>(int64_t{clip.left} + std::max(clip.width, 0), left, width_);
+  const int64_t bottom =
+      std::clamp<int64_t>(int64_t{clip.top} + std::max(clip.height, 0), top, height_);
+  clip_ = {static_cast<int32_t>(left), static_cast<int32_t>(top),
+           static_cast<int32_t>(right - left), static_cast<int32_t>(bottom - top)};
 }
 
 void RecordingCanvas::FillRect(CanvasRect rect, Color color) {

@@ -22,11 +22,13 @@ class RecordingCanvas : public Canvas {
     std::vector<CanvasPoint> points;     // Line: from, to; Polyline: all points
   };
 
-  RecordingCanvas(int32_t width, int32_t height) : width_(width), height_(height) {}
+  RecordingCanvas(int32_t width, int32_t height)
+      : width_(width), height_(height), clip_{0, 0, width, height} {}
 
   int32_t Width() const override { return width_; }
   int32_t Height() const override { return height_; }
   void SetClip(CanvasRect clip) override;
+  CanvasRect Clip() const override { return clip_; }
   void FillRect(CanvasRect rect, Color color) override;
   void BlendImage(const PixelBuffer& source, CanvasRect sourceRect, CanvasRect targetRect) override;
   void SetPen(CanvasPen pen) override { pen_ = pen; }
@@ -44,6 +46,7 @@ class RecordingCanvas : public Canvas {
  private:
   int32_t width_;
   int32_t height_;
+  CanvasRect clip_;
   CanvasPen pen_{};
   CanvasPoint position_{};
 };

@@ -2,6 +2,7 @@
 
 #include <QPen>
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -25,6 +26,21 @@ uint32_t LoadPixel(const uint8_t* p) {
 
 void StorePixel(uint8_t* p, uint32_t value) {
   std::memcpy(p, &value, 4);
+}
+
+// `count` pixels from p set to `pixel`, four at a time where there are four.
+inline void FillRun(uint8_t* p, size_t count, uint32_t pixel) {
+#if defined(__SSE2__)
+  if (count >= 4) {
+    const __m128i value = _mm_set1_epi32(static_cast<int>(pixel));
+    size_t i = 0;
+    for (; i + 4 <= count; i += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i * 4), value);
+    // The last four again, overlapping: the same value either way.
+    if (i < count) _mm_storeu_si128(reinterpret_cast<__m128i*>(p + (count - 4) * 4), value);
+    return;
+  }
+#endif
+  for (size_t i = 0; i < count; ++i, p += 4) StorePixel(p, pixel);
 }
 
 // Each colour byte of x times a / 255, rounded the way QPainter's raster
@@ -142,6 +158,110 @@ __attribute__((target("avx2"))) void BlendRectAvx2(const uint8_t* sourceRow, siz
   }
 }
 
+// Source over for eight premultiplied pixels, with the rounding of BlendRow.
+__attribute__((target("avx2"))) inline __m256i BlendEightAvx2(__m256i s, __m256i d) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i all = _mm256_set1_epi16(255);
+  const __m256i half = _mm256_set1_epi16(0x80);
+  // Each pixel's alpha into the four 16-bit lanes of its unpacked colour.
+  const __m256i alphaLow = _mm256_setr_epi8(3, -1, 3, -1, 3, -1, 3, -1, 7, -1, 7, -1, 7, -1, 7, -1,
+                                            3, -1, 3, -1, 3, -1, 3, -1, 7, -1, 7, -1, 7, -1, 7, -1);
+  const __m256i alphaHigh =
+      _mm256_setr_epi8(11, -1, 11, -1, 11, -1, 11, -1, 15, -1, 15, -1, 15, -1, 15, -1, 11, -1, 11,
+                       -1, 11, -1, 11, -1, 15, -1, 15, -1, 15, -1, 15, -1);
+  __m256i low = _mm256_mullo_epi16(_mm256_unpacklo_epi8(d, zero),
+                                   _mm256_sub_epi16(all, _mm256_shuffle_epi8(s, alphaLow)));
+  __m256i high = _mm256_mullo_epi16(_mm256_unpackhi_epi8(d, zero),
+                                    _mm256_sub_epi16(all, _mm256_shuffle_epi8(s, alphaHigh)));
+  low = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(low, _mm256_srli_epi16(low, 8)), half),
+                          8);
+  high = _mm256_srli_epi16(
+      _mm256_add_epi16(_mm256_add_epi16(high, _mm256_srli_epi16(high, 8)), half), 8);
+  return _mm256_add_epi8(s, _mm256_packus_epi16(low, high));
+}
+
+// Where the corners of tiles may lie for the tiles to be wholly inside the
+// source and the clip: the fast path takes those, the rest go the long way.
+struct TileBounds {
+  int64_t sourceMaxX, sourceMaxY;
+  int64_t targetMinX, targetMinY, targetMaxX, targetMaxY;
+  bool Contain(const CanvasTile& tile) const {
+    return tile.sourceX >= 0 && tile.sourceY >= 0 && tile.sourceX <= sourceMaxX &&
+           tile.sourceY <= sourceMaxY && tile.targetX >= targetMinX && tile.targetY >= targetMinY &&
+           tile.targetX <= targetMaxX && tile.targetY <= targetMaxY;
+  }
+};
+
+// Square tiles 8 x Vectors pixels wide, from `first` on for as long as they
+// lie within `bounds`; returns the index of the first tile it left. Each row
+// is looked at whole first: a row all opaque is copied and one all clear
+// skipped, and a mixed row is blended throughout, so that the way through
+// depends on rows, not on every group of eight pixels.
+template <int Vectors>
+__attribute__((target("avx2"))) size_t BlendTilesAvx2(const PixelBuffer& source,
+                                                      PixelBuffer& target,
+                                                      std::span<const CanvasTile> tiles,
+                                                      size_t first, const TileBounds& bounds) {
+  constexpr int32_t side = 8 * Vectors;
+  const __m256i alphaMask = _mm256_set1_epi32(static_cast<int>(0xff000000u));
+  const auto sourceStride = static_cast<size_t>(source.stride);
+  const auto targetStride = static_cast<size_t>(target.stride);
+  size_t index = first;
+  for (; index < tiles.size(); ++index) {
+    const CanvasTile& tile = tiles[index];
+    if (!bounds.Contain(tile)) break;
+    const uint8_t* from = source.At(tile.sourceX, tile.sourceY);
+    uint8_t* to = target.At(tile.targetX, tile.targetY);
+    for (int32_t row = 0; row < side; ++row, from += sourceStride, to += targetStride) {
+      __m256i s[Vectors];
+      __m256i opaque = alphaMask;
+      __m256i any = _mm256_setzero_si256();
+      for (int v = 0; v < Vectors; ++v) {
+        s[v] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from) + v);
+        opaque = _mm256_and_si256(opaque, s[v]);
+        any = _mm256_or_si256(any, s[v]);
+      }
+      __m256i* out = reinterpret_cast<__m256i*>(to);
+      if (_mm256_testc_si256(opaque, alphaMask)) {
+        for (int v = 0; v < Vectors; ++v) _mm256_storeu_si256(out + v, s[v]);
+        continue;
+      }
+      if (_mm256_testz_si256(any, any)) continue;
+      for (int v = 0; v < Vectors; ++v) {
+        _mm256_storeu_si256(out + v, BlendEightAvx2(s[v], _mm256_loadu_si256(out + v)));
+      }
+    }
+  }
+  return index;
+}
+
+using TileBlender = size_t (*)(const PixelBuffer&, PixelBuffer&, std::span<const CanvasTile>,
+                               size_t, const TileBounds&);
+
+// The kernel for squares `side` pixels wide, or null.
+TileBlender TileBlenderFor(int32_t side) {
+  switch (side) {
+    case 8:
+      return BlendTilesAvx2<1>;
+    case 16:
+      return BlendTilesAvx2<2>;
+    case 24:
+      return BlendTilesAvx2<3>;
+    case 32:
+      return BlendTilesAvx2<4>;
+    case 40:
+      return BlendTilesAvx2<5>;
+    case 48:
+      return BlendTilesAvx2<6>;
+    case 56:
+      return BlendTilesAvx2<7>;
+    case 64:
+      return BlendTilesAvx2<8>;
+    default:
+      return nullptr;
+  }
+}
+
 bool HasAvx2() {
   return __builtin_cpu_supports("avx2");
 }
@@ -169,6 +289,7 @@ QtCanvas::QtCanvas(PixelBuffer& target)
     : target_(target), image_(WrapPixelBuffer(target)), avx2_(HasAvx2()) {
   clipRight_ = target_.width;
   clipBottom_ = target_.height;
+  penPixel_ = OpaquePixel(pen_.color);
   if (image_.isNull()) return;
   painter_ = std::make_unique<QPainter>(&image_);
   painter_->setRenderHint(QPainter::Antialiasing, false);
@@ -216,10 +337,7 @@ void QtCanvas::FillBox(int64_t left, int64_t top, int64_t right, int64_t bottom,
     for (size_t y = 0; y < rows; ++y, row += stride) StorePixel(row, pixel);
     return;
   }
-  for (size_t y = 0; y < rows; ++y, row += stride) {
-    uint8_t* p = row;
-    for (size_t i = 0; i < count; ++i, p += 4) StorePixel(p, pixel);
-  }
+  for (size_t y = 0; y < rows; ++y, row += stride) FillRun(row, count, pixel);
 }
 
 void QtCanvas::BlendImage(const PixelBuffer& source, CanvasRect sourceRect, CanvasRect targetRect) {
@@ -261,10 +379,7 @@ void QtCanvas::BlendSameSize(const PixelBuffer& source, CanvasRect sourceRect,
 
 void QtCanvas::SetPen(CanvasPen pen) {
   pen_ = pen;
-}
-
-uint32_t QtCanvas::PenPixel() const {
-  return OpaquePixel(pen_.color);
+  penPixel_ = OpaquePixel(pen.color);
 }
 
 void QtCanvas::ApplyPainterPen(Qt::PenCapStyle cap) {
@@ -306,6 +421,11 @@ bool QtCanvas::FrameRectangle(std::span<const CanvasPoint> p) {
   const int64_t y0 = std::min(p[0].y, p[2].y);
   const int64_t y1 = std::max(p[0].y, p[2].y);
   if (x0 == x1 || y0 == y1) return false;
+  FrameBox(x0, y0, x1, y1);
+  return true;
+}
+
+void QtCanvas::FrameBox(int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
   const int64_t w = std::max(pen_.width, 1);
   const int64_t before = w / 2;
   const int64_t after = w - before;
@@ -322,36 +442,32 @@ bool QtCanvas::FrameRectangle(std::span<const CanvasPoint> p) {
     const auto side = static_cast<size_t>(innerLeft - outerLeft);
     const auto rightSide = static_cast<size_t>(innerRight - outerLeft);
     const auto stride = static_cast<size_t>(target_.stride);
-    auto fill = [pixel](uint8_t* p, size_t count) {
-      for (size_t x = 0; x < count; ++x, p += 4) StorePixel(p, pixel);
-    };
     uint8_t* row = target_.At(static_cast<int32_t>(outerLeft), static_cast<int32_t>(outerTop));
     if (w == 1 && hollow) {  // the common one-pixel frame: two pixels per side row
       uint8_t* bottomRow = row + static_cast<size_t>(y1 - y0) * stride;
-      fill(row, full);
-      fill(bottomRow, full);
+      FillRun(row, full, pixel);
+      FillRun(bottomRow, full, pixel);
       const size_t right = (full - 1) * 4;
       for (row += stride; row < bottomRow; row += stride) {
         StorePixel(row, pixel);
         StorePixel(row + right, pixel);
       }
-      return true;
+      return;
     }
     for (int64_t y = outerTop; y < outerBottom; ++y, row += stride) {
       if (hollow && y >= innerTop && y < innerBottom) {
-        fill(row, side);
-        fill(row + rightSide * 4, full - rightSide);
+        FillRun(row, side, pixel);
+        FillRun(row + rightSide * 4, full - rightSide, pixel);
       } else {
-        fill(row, full);
+        FillRun(row, full, pixel);
       }
     }
-    return true;
+    return;
   }
   FillBox(x0 - before, y0 - before, x1 + after, y0 + after, pixel);  // top
   FillBox(x0 - before, y1 - before, x1 + after, y1 + after, pixel);  // bottom
   FillBox(x0 - before, y0 + after, x0 + after, y1 - before, pixel);  // left
   FillBox(x1 - before, y0 + after, x1 + after, y1 - before, pixel);  // right
-  return true;
 }
 
 void QtCanvas::Polyline(std::span<const CanvasPoint> points) {
@@ -362,6 +478,130 @@ void QtCanvas::Polyline(std::span<const CanvasPoint> points) {
   qpoints.reserve(points.size());
   for (const CanvasPoint& point : points) qpoints.emplace_back(point.x, point.y);
   painter_->drawPolyline(qpoints.data(), static_cast<int>(qpoints.size()));
+}
+
+void QtCanvas::BlendTiles(const PixelBuffer& source, int32_t side,
+                          std::span<const CanvasTile> tiles) {
+  if (!painter_ || side < 1) return;
+  if (!direct_) {
+    Canvas::BlendTiles(source, side, tiles);
+    return;
+  }
+  size_t index = 0;
+#if defined(KELVOR_CANVAS_AVX2)
+  const TileBlender blender = avx2_ ? TileBlenderFor(side) : nullptr;
+  const TileBounds bounds{
+      int64_t{source.width} - side, int64_t{source.height} - side, clipLeft_, clipTop_,
+      int64_t{clipRight_} - side,   int64_t{clipBottom_} - side};
+#endif
+  while (index < tiles.size()) {
+#if defined(KELVOR_CANVAS_AVX2)
+    // Nearly every tile lies wholly inside the clip.
+    if (blender != nullptr) {
+      index = blender(source, target_, tiles, index, bounds);
+      if (index == tiles.size()) break;
+    }
+#endif
+    const CanvasTile& tile = tiles[index++];
+    const CanvasRect from{tile.sourceX, tile.sourceY, side, side};
+    if (!InsideBuffer(source, from)) continue;
+    BlendSameSize(source, from, {tile.targetX, tile.targetY, side, side});
+  }
+}
+
+void QtCanvas::Squares(std::span<const CanvasPoint> corners, int32_t side) {
+  if (!painter_) return;
+  if (!direct_ || side < 1) {
+    Canvas::Squares(corners, side);
+    return;
+  }
+  if (pen_.width > 1 || side < 2) {
+    for (const CanvasPoint& corner : corners) {
+      FrameBox(corner.x, corner.y, int64_t{corner.x} + side, int64_t{corner.y} + side);
+    }
+    return;
+  }
+  // One-pixel pen, as for every handle and frame below 150%: a full row at
+  // the top and bottom and a pixel either side between them, done here for
+  // every square wholly inside the clip.
+  const int64_t maxX = int64_t{clipRight_} - side - 1;
+  const int64_t maxY = int64_t{clipBottom_} - side - 1;
+  const uint32_t pixel = PenPixel();
+  const auto stride = static_cast<size_t>(target_.stride);
+  const auto width = static_cast<size_t>(side) + 1;
+  const size_t right = static_cast<size_t>(side) * 4;
+  for (const CanvasPoint& corner : corners) {
+    if (corner.x < clipLeft_ || corner.y < clipTop_ || corner.x > maxX || corner.y > maxY) {
+      FrameBox(corner.x, corner.y, int64_t{corner.x} + side, int64_t{corner.y} + side);
+      continue;
+    }
+    uint8_t* row = target_.At(corner.x, corner.y);
+    uint8_t* const bottom = row + static_cast<size_t>(side) * stride;
+    FillRun(row, width, pixel);
+    FillRun(bottom, width, pixel);
+    for (row += stride; row < bottom; row += stride) {
+      StorePixel(row, pixel);
+      StorePixel(row + right, pixel);
+    }
+  }
+}
+
+void QtCanvas::VerticalLines(std::span<const int32_t> xs, int32_t top, int32_t bottom) {
+  if (xs.empty()) return;
+  if (!painter_ || !direct_ || top > bottom) {
+    Canvas::VerticalLines(xs, top, bottom);
+    return;
+  }
+  position_ = {xs.back(), bottom};
+  const int64_t w = std::max(pen_.width, 1);
+  const int64_t before = w / 2;
+  const int64_t after = w - before;
+  const int32_t rowTop = std::max(top, clipTop_);
+  const int32_t rowBottom = std::min(bottom, clipBottom_);
+  if (rowTop >= rowBottom) return;
+  // Row by row rather than line by line: a line down the surface touches a
+  // new cache line with every pixel, a row touches each only once.
+  constexpr size_t chunk = 256;
+  std::array<int32_t, chunk> lefts;
+  std::array<int32_t, chunk> widths;
+  const uint32_t pixel = PenPixel();
+  const auto stride = static_cast<size_t>(target_.stride);
+  for (size_t first = 0; first < xs.size(); first += chunk) {
+    size_t count = 0;
+    for (size_t i = first; i < xs.size() && i < first + chunk; ++i) {
+      const int64_t left = std::max<int64_t>(xs[i] - before, clipLeft_);
+      const int64_t right = std::min<int64_t>(int64_t{xs[i]} + after, clipRight_);
+      if (left >= right) continue;
+      lefts[count] = static_cast<int32_t>(left);
+      widths[count] = static_cast<int32_t>(right - left);
+      ++count;
+    }
+    if (count == 0) continue;
+    uint8_t* row = target_.At(0, rowTop);
+    if (w == 1) {  // grid lines: one pixel per line and row
+      for (int32_t y = rowTop; y < rowBottom; ++y, row += stride) {
+        for (size_t i = 0; i < count; ++i)
+          StorePixel(row + static_cast<size_t>(lefts[i]) * 4, pixel);
+      }
+      continue;
+    }
+    for (int32_t y = rowTop; y < rowBottom; ++y, row += stride) {
+      for (size_t i = 0; i < count; ++i) {
+        FillRun(row + static_cast<size_t>(lefts[i]) * 4, static_cast<size_t>(widths[i]), pixel);
+      }
+    }
+  }
+}
+
+std::unique_ptr<Canvas> QtCanvas::Twin() {
+  if (!painter_ || !twins_) return nullptr;
+  auto twin = std::make_unique<QtCanvas>(target_);
+  twin->direct_ = direct_;
+  twin->avx2_ = avx2_;
+  twin->twins_ = twins_;
+  twin->SetClip(Clip());
+  twin->SetPen(pen_);
+  return twin;
 }
 
 std::unique_ptr<Canvas> MakeQtCanvas(PixelBuffer& target) {
