@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <set>
 #include <string>
 
 #include "bench_targets.h"
@@ -27,8 +28,19 @@ class RecordingReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
+      if (run.error_occurred) continue;
+      // With repetitions the median stands for the benchmark: one slow
+      // repetition on a busy machine moves it least.
+      if (run.run_type == Run::RT_Aggregate) {
+        if (run.aggregate_name != "median") continue;
+        const std::string name = run.run_name.str();
+        times[name] = run.GetAdjustedRealTime();
+        for (const auto& [key, counter] : run.counters) counters[name][key] = counter.value;
+        medians.insert(name);
+        continue;
+      }
       const std::string name = run.benchmark_name();
+      if (medians.count(name) != 0) continue;
       times[name] = run.GetAdjustedRealTime();
       for (const auto& [key, counter] : run.counters) counters[name][key] = counter.value;
     }
@@ -36,6 +48,7 @@ class RecordingReporter : public benchmark::ConsoleReporter {
   }
   std::map<std::string, double> times;
   std::map<std::string, std::map<std::string, double>> counters;
+  std::set<std::string> medians;
 };
 
 }  // namespace
