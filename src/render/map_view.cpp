@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <exception>
 #include <memory>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -359,17 +359,17 @@ void ComposeMapView(const Workspace& workspace, Canvas& canvas, ScaledAtlasCache
   leftOver.reserve(bands.size());
   for (size_t i = 1; i < bands.size(); ++i) {
     const Band band = bands[i];
-    std::unique_ptr<Canvas> twin = i == 1 ? std::move(firstTwin) : canvas.Twin();
-    if (twin) {
-      twin->SetClip({clip.left, band.top, clip.width, band.bottom - band.top});
-      Canvas& drawn = *twin;
-      try {
+    try {
+      std::unique_ptr<Canvas> twin = i == 1 ? std::move(firstTwin) : canvas.Twin();
+      if (twin) {
+        twin->SetClip({clip.left, band.top, clip.width, band.bottom - band.top});
+        Canvas& drawn = *twin;
+        twins.push_back(std::move(twin));  // reserved: cannot throw
         threads.emplace_back([&paint, &drawn, band] { ComposeBand(paint, drawn, band); });
-        twins.push_back(std::move(twin));
         continue;
-      } catch (const std::system_error&) {
-        // No thread to be had: drawn here instead.
       }
+    } catch (const std::exception&) {
+      // No canvas or no thread to be had: drawn here instead.
     }
     leftOver.push_back(band);
   }
