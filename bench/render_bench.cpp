@@ -118,30 +118,14 @@ void BM_MapComposeOneThread(benchmark::State& state) {
   ComposeAtZoom(state, false, false);
 }
 
-BENCHMARK(BM_MapCompose)
-    ->Arg(25)
-    ->Arg(50)
-    ->Arg(75)
-    ->Arg(100)
-    ->Arg(150)
-    ->Arg(200)
-    ->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_MapComposeOneThread)
-    ->Arg(25)
-    ->Arg(50)
-    ->Arg(75)
-    ->Arg(100)
-    ->Arg(150)
-    ->Arg(200)
-    ->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_MapComposeCollisionCells)
-    ->Arg(25)
-    ->Arg(50)
-    ->Arg(75)
-    ->Arg(100)
-    ->Arg(150)
-    ->Arg(200)
-    ->Unit(benchmark::kMicrosecond);
+// The six map zooms, in percent.
+void AtEveryZoom(benchmark::internal::Benchmark* family) {
+  for (int zoom : {25, 50, 75, 100, 150, 200}) family->Arg(zoom);
+  family->Unit(benchmark::kMicrosecond);
+}
+BENCHMARK(BM_MapCompose)->Apply(AtEveryZoom);
+BENCHMARK(BM_MapComposeOneThread)->Apply(AtEveryZoom);
+BENCHMARK(BM_MapComposeCollisionCells)->Apply(AtEveryZoom);
 
 KELVOR_SLOWEST_RATIO_TARGET("compose-worst-zoom-vs-100",
                             ({"BM_MapCompose/25", "BM_MapCompose/50", "BM_MapCompose/75",
