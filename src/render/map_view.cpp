@@ -45,11 +45,14 @@ struct MapPaint {
   std::array<const PixelBuffer*, 2> atlases;  // scaled, or null for a pass not drawn
   ViewSizes sizes;
   DrawnRange range;
-  CellFrameGeometry frame;
+  SquareGeometry frame;
   // The reach of a cell's frame beyond the top and the bottom of its cell,
-  // at least 0 (it reaches one pixel into the next row at 25%).
+  // at least 0 (it reaches one pixel into the next row at 25%). Frames are
+  // squares placed alike across and down, so the same holds for the left
+  // and the right.
   int32_t frameAbove;
   int32_t frameBelow;
+  bool FramesLeaveTheCell() const { return frameAbove > 0 || frameBelow > 0; }
 };
 
 // Canvas rows top <= y < bottom. A big view is drawn in bands at once on
@@ -82,7 +85,7 @@ void DrawChipPasses(const MapPaint& paint, Canvas& canvas, const Band& band) {
   const ViewPort& view = workspace.views[ViewMap];
   const int32_t mode = workspace.palette.mode;
   const int32_t cell = paint.sizes.cell;
-  const CellFrameGeometry& frame = paint.frame;
+  const SquareGeometry& frame = paint.frame;
   const IndexSpan chipRows = RowsTouching(paint, band, 0, 0);
   const IndexSpan frameRows = RowsTouching(paint, band, paint.frameAbove, paint.frameBelow);
   const auto firstRow = static_cast<int32_t>(std::min(chipRows.first, frameRows.first));
@@ -90,9 +93,7 @@ void DrawChipPasses(const MapPaint& paint, Canvas& canvas, const Band& band) {
   // A frame drawn in a pass is covered by no later chip of that pass unless
   // it reaches into the next cell; only then must each frame go out between
   // the chips before and after it.
-  const bool framesLeaveTheCell = paint.frameAbove > 0 || paint.frameBelow > 0 ||
-                                  frame.inset - paint.sizes.thick / 2 < 0 ||
-                                  frame.inset + frame.side + (paint.sizes.thick + 1) / 2 > cell;
+  const bool framesLeaveTheCell = paint.FramesLeaveTheCell();
   for (int32_t pass = 0; pass < 2; ++pass) {
     const PixelBuffer* atlas = paint.atlases[static_cast<size_t>(pass)];
     if (atlas == nullptr) continue;
@@ -142,7 +143,7 @@ void DrawSelection(const MapPaint& paint, Canvas& canvas, const Band& band) {
   const DisplaySettings& display = workspace.display;
   const ViewPort& view = workspace.views[ViewMap];
   const int32_t thick = paint.sizes.thick;
-  const CellFrameGeometry& frame = paint.frame;
+  const SquareGeometry& frame = paint.frame;
   canvas.SetPen({thick, display.mapCopyFrameColor});
   {
     const IndexSpan rows = RowsTouching(paint, band, paint.frameAbove, paint.frameBelow);
@@ -202,7 +203,7 @@ void DrawWallHandles(const MapPaint& paint, Canvas& canvas, const Band& band, bo
   const IndexSpan columns = TouchingSpan(view.scrollX, canvas.Width(), step, 2);
   // Its rows, from the corner less half the pen to the far side and the
   // rest of the pen.
-  const WallHandleGeometry handle(16, zoom);
+  const SquareGeometry handle = WallHandleGeometry(16, zoom);
   const int32_t pen = std::max(canvas.Pen().width, 1);
   const IndexSpan rows = ItemsTouching(band, step, offsetY + handle.inset - view.scrollY,
                                        -(pen / 2), handle.side + pen - pen / 2);
@@ -215,7 +216,7 @@ void DrawWallHandles(const MapPaint& paint, Canvas& canvas, const Band& band, bo
   for (int32_t row = rowStart; row <= rowEnd; ++row) {
     const MapCell* cells = RowOf(grid, row);
     // Corners step `step` apart along the row from the first one.
-    const CanvasPoint first = handle.Corner(columnStart * 2, row * 2, offsetX, offsetY, view);
+    const CanvasPoint first = handle.Corner(columnStart * 2, row * 2, view, offsetX, offsetY);
     int32_t x = first.x;
     for (int32_t column = columnStart; column <= columnEnd; ++column, x += step) {
       if ((cells[column] & tested) == wanted) squares.Add({x, first.y});
@@ -325,7 +326,7 @@ void ComposeMapView(const Workspace& workspace, Canvas& canvas, ScaledAtlasCache
   const ViewSizes sizes = ViewSizesAt(display.mapZoom);
   if (sizes.cell < 1) return;
   const ViewPort& view = workspace.views[ViewMap];
-  const CellFrameGeometry frame(32, display.mapZoom);
+  const SquareGeometry frame = CellFrameGeometry(32, display.mapZoom);
   const int64_t frameStart = frame.inset - sizes.thick / 2;
   const int64_t frameEnd = frame.inset + frame.side + (sizes.thick - sizes.thick / 2);
   // The scaled atlases are made here, before any thread reads them.

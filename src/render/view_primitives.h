@@ -62,25 +62,29 @@ inline auto SquareBatch(Canvas& canvas, int32_t side) {
   return ShapeBatch<CanvasPoint, decltype(send)>(send);
 }
 
-// The square frame of one cell or chip: inset trunc(zoom) + 1 from the
-// cell's corner, side trunc((unit - 3) x zoom), shifted by the view's
-// scroll offsets.
-struct CellFrameGeometry {
-  int64_t step;   // trunc(unit x zoom)
-  int64_t inset;  // trunc(zoom) + 1
-  int32_t side;   // trunc((unit - 3) x zoom)
-  CellFrameGeometry(int32_t unit, float zoom)
-      : step(Zoomed(unit, zoom)), inset(Zoomed(1, zoom) + 1), side(Zoomed(unit - 3, zoom)) {}
-  CanvasPoint Corner(int32_t column, int32_t row, const ViewPort& view) const {
-    return {static_cast<int32_t>(column * step + inset - view.scrollX),
-            static_cast<int32_t>(row * step + inset - view.scrollY)};
+// Squares laid out on a grid of `step` pixels, each `inset` from its grid
+// corner (plus an offset), shifted by the view's scroll offsets.
+struct SquareGeometry {
+  int64_t step;
+  int64_t inset;
+  int32_t side;
+  CanvasPoint Corner(int32_t column, int32_t row, const ViewPort& view, int32_t offsetX = 0,
+                     int32_t offsetY = 0) const {
+    return {static_cast<int32_t>(column * step + offsetX + inset - view.scrollX),
+            static_cast<int32_t>(row * step + offsetY + inset - view.scrollY)};
   }
 };
+
+// The square frame of one cell or chip: inset trunc(zoom) + 1 from the
+// cell's corner, side trunc((unit - 3) x zoom).
+inline SquareGeometry CellFrameGeometry(int32_t unit, float zoom) {
+  return {Zoomed(unit, zoom), Zoomed(1, zoom) + 1, Zoomed(unit - 3, zoom)};
+}
 
 // That frame with the current pen.
 inline void DrawCellFrame(Canvas& canvas, int32_t column, int32_t row, int32_t unit, float zoom,
                           const ViewPort& view) {
-  const CellFrameGeometry frame(unit, zoom);
+  const SquareGeometry frame = CellFrameGeometry(unit, zoom);
   const CanvasPoint corner = frame.Corner(column, row, view);
   DrawSquare(canvas, corner.x, corner.y, frame.side);
 }
@@ -91,26 +95,19 @@ inline void DrawCellFrame(Canvas& canvas, int32_t column, int32_t row, int32_t u
 void DrawGrid(Canvas& canvas, int32_t contentWidth, int32_t contentHeight, int32_t unit, float zoom,
               CanvasPen pen, const ViewPort& view);
 
-// One wall handle square of the map view: `column2` and `row2` are twice
-// the cell's column and row, `unit` is 16.
-struct WallHandleGeometry {
-  int64_t step;   // trunc(unit x zoom)
-  int64_t inset;  // trunc(zoom) + 1
-  int32_t side;   // trunc(13 x zoom)
-  WallHandleGeometry(int32_t unit, float zoom)
-      : step(Zoomed(unit, zoom)), inset(Zoomed(1, zoom) + 1), side(Zoomed(13, zoom)) {}
-  CanvasPoint Corner(int32_t column2, int32_t row2, int32_t offsetX, int32_t offsetY,
-                     const ViewPort& view) const {
-    return {static_cast<int32_t>(column2 * step + offsetX + inset - view.scrollX),
-            static_cast<int32_t>(row2 * step + offsetY + inset - view.scrollY)};
-  }
-};
+// The wall handle squares of the map view on a grid of trunc(unit x zoom)
+// (unit 16, half a cell): inset trunc(zoom) + 1 from their corner, side
+// trunc(13 x zoom).
+inline SquareGeometry WallHandleGeometry(int32_t unit, float zoom) {
+  return {Zoomed(unit, zoom), Zoomed(1, zoom) + 1, Zoomed(13, zoom)};
+}
 
-// That square with the current pen.
+// One of those with the current pen: `column2` and `row2` are twice the
+// cell's column and row.
 inline void DrawWallHandle(Canvas& canvas, int32_t column2, int32_t row2, int32_t offsetX,
                            int32_t offsetY, int32_t unit, float zoom, const ViewPort& view) {
-  const WallHandleGeometry handle(unit, zoom);
-  const CanvasPoint corner = handle.Corner(column2, row2, offsetX, offsetY, view);
+  const SquareGeometry handle = WallHandleGeometry(unit, zoom);
+  const CanvasPoint corner = handle.Corner(column2, row2, view, offsetX, offsetY);
   DrawSquare(canvas, corner.x, corner.y, handle.side);
 }
 
