@@ -6,9 +6,9 @@
 
 #include "bench_targets.h"
 #include "editing/selection.h"
-#include "editing/workspace.h"
 #include "platform/qt/qt_canvas.h"
 #include "render/map_view.h"
+#include "workspace/workspace.h"
 
 namespace kelvor {
 namespace {

@@ -11,11 +11,11 @@
 #include <filesystem>
 #include <string>
 
-#include "editing/workspace.h"
 #include "files/document_fixture.h"
 #include "files/open_document.h"
 #include "fuzz_checks.h"
 #include "support/fakes.h"
+#include "workspace/workspace.h"
 
 namespace {
 

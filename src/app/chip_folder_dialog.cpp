@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "document/chip_sheet_loader.h"
-#include "editing/workspace.h"
 #include "ui_chip_folder_dialog.h"
+#include "workspace/workspace.h"
 
 namespace kelvor {
 namespace {

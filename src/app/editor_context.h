@@ -5,7 +5,7 @@
 
 #include "document/chip_sheet.h"
 #include "editing/edit_state.h"
-#include "editing/edit_tools.h"
+#include "tools/edit_tools.h"
 
 namespace kelvor {
 

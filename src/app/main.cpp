@@ -4,7 +4,7 @@
 
 #include "app/map_window.h"
 #include "app/single_instance.h"
-#include "editing/workspace.h"
+#include "workspace/workspace.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);

@@ -1,13 +1,13 @@
 #include "app/map_commands.h"
 
 #include "editing/bulk_operations.h"
-#include "editing/selection_ops.h"
 #include "editing/undo_history.h"
-#include "editing/whole_map_fill.h"
-#include "editing/workspace.h"
 #include "files/binary_document.h"
 #include "platform/messages.h"
 #include "resources/menu_tables.h"
+#include "tools/selection_ops.h"
+#include "tools/whole_map_fill.h"
+#include "workspace/workspace.h"
 
 namespace kelvor {
 namespace {

@@ -7,9 +7,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "editing/workspace.h"
 #include "platform/messages.h"
 #include "ui_map_size_dialog.h"
+#include "workspace/workspace.h"
 
 namespace kelvor {
 namespace {

@@ -22,9 +22,6 @@
 #include "app/qt_messages.h"
 #include "app/window_title.h"
 #include "document/chip_sheet_loader.h"
-#include "editing/edit_tools.h"
-#include "editing/selection_ops.h"
-#include "editing/workspace.h"
 #include "files/open_document.h"
 #include "platform/qt/qt_canvas.h"
 #include "platform/qt/qt_clipboard.h"
@@ -32,6 +29,9 @@
 #include "render/paint_view.h"
 #include "resources/artwork.h"
 #include "resources/menu_tables.h"
+#include "tools/edit_tools.h"
+#include "tools/selection_ops.h"
+#include "workspace/workspace.h"
 
 namespace kelvor {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <iterator>
 
-#include "editing/workspace.h"
+#include "workspace/workspace.h"
 
 namespace kelvor {
 namespace {

@@ -1,9 +1,9 @@
 #include "app/palette_dispatch.h"
 
 #include "document/chip_sheet_loader.h"
-#include "editing/workspace.h"
-#include "palette/palette_commands.h"
 #include "platform/messages.h"
+#include "tools/palette_commands.h"
+#include "workspace/workspace.h"
 
 namespace kelvor {
 

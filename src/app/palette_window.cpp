@@ -7,9 +7,9 @@
 #include "app/editor_context.h"
 #include "app/menu_state.h"
 #include "app/palette_dispatch.h"
-#include "editing/workspace.h"
-#include "palette/palette_selection.h"
 #include "resources/artwork.h"
+#include "tools/palette_selection.h"
+#include "workspace/workspace.h"
 
 namespace kelvor {
 namespace {

@@ -8,10 +8,10 @@
 #include "app/map_size_dialog.h"
 #include "app/palette_dispatch.h"
 #include "app/transparency_dialog.h"
-#include "editing/workspace.h"
 #include "files/open_document.h"
 #include "platform/qt/qt_image_codec.h"
 #include "resources/artwork.h"
+#include "workspace/workspace.h"
 
 namespace kelvor {
 

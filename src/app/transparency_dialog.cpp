@@ -1,7 +1,7 @@
 #include "app/transparency_dialog.h"
 
-#include "editing/workspace.h"
 #include "ui_transparency_dialog.h"
+#include "workspace/workspace.h"
 
 namespace kelvor {
 

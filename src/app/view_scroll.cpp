@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "editing/workspace.h"
+#include "workspace/workspace.h"
 
 namespace kelvor {
 

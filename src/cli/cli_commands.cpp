@@ -6,18 +6,19 @@
 #include <memory>
 #include <ostream>
 
+#include "base/ascii.h"
 #include "cli/cli_messages.h"
 #include "cli/document_probe.h"
 #include "cli/json_writer.h"
 #include "document/chip_sheet_loader.h"
 #include "editing/bulk_operations.h"
-#include "editing/workspace.h"
 #include "files/binary_document.h"
 #include "files/image_export.h"
 #include "files/map_data_export.h"
 #include "files/open_document.h"
 #include "files/text_document.h"
 #include "platform/qt/qt_image_codec.h"
+#include "workspace/workspace.h"
 
 namespace kelvor::cli {
 

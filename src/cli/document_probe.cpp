@@ -1,5 +1,6 @@
 #include "cli/document_probe.h"
 
+#include "base/ascii.h"
 #include "document/map_document.h"
 #include "files/binary_document.h"
 #include "files/text_document.h"

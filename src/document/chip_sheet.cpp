@@ -1,5 +1,6 @@
 #include "document/chip_sheet.h"
 
+#include "base/ascii.h"
 #include "document/map_document.h"
 
 namespace kelvor {

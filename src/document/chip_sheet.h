@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "document/pixel_buffer.h"
+#include "base/color.h"
+#include "base/pixel_buffer.h"
 
 namespace kelvor {
 
@@ -14,16 +15,6 @@ inline constexpr uint8_t ChipFlagSelected = 0x01;
 inline constexpr uint8_t ChipFlagLayer = 0x02;
 inline constexpr uint8_t ChipFlagCollision = 0x04;
 inline constexpr uint8_t ChipFlagPriority = 0x08;
-
-// COLORREF layout: red in bits 0-7, green 8-15, blue 16-23.
-using Color = uint32_t;
-constexpr Color Rgb(uint8_t red, uint8_t green, uint8_t blue) {
-  return static_cast<Color>(red) | (static_cast<Color>(green) << 8) |
-         (static_cast<Color>(blue) << 16);
-}
-constexpr uint8_t ColorRed(Color c) { return static_cast<uint8_t>(c & 0xFF); }
-constexpr uint8_t ColorGreen(Color c) { return static_cast<uint8_t>((c >> 8) & 0xFF); }
-constexpr uint8_t ColorBlue(Color c) { return static_cast<uint8_t>((c >> 16) & 0xFF); }
 
 // One chip-set image cut into 32 x 32 chips. The size fields stay as they
 // were when the slot is emptied by a rescan, so only `bitmap` and

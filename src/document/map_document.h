@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/pixel_buffer.h"
 #include "document/map_cell.h"
-#include "document/pixel_buffer.h"
 
 namespace kelvor {
 
@@ -105,11 +105,5 @@ struct MapDocument {
 
 // Records the path of the document file and splits it into folder and name.
 void StoreDocumentPath(MapDocument& document, std::string_view path);
-
-// The text after the last '.' of a path equals `extension`, ignoring ASCII case.
-bool HasExtension(std::string_view path, std::string_view extension);
-
-// Byte comparison ignoring ASCII letter case, as used to match sheet names.
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
 
 }  // namespace kelvor

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "base/ascii.h"
 #include "files/byte_order.h"
 #include "files/document_saving.h"
 #include "files/map_data_export.h"

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "document/pixel_buffer.h"
+#include "base/pixel_buffer.h"
 
 namespace kelvor {
 

@@ -5,6 +5,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "base/ascii.h"
 #include "platform/atomic_file.h"
 
 namespace kelvor {

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <new>
 
+#include "base/ascii.h"
 #include "files/byte_order.h"
 
 namespace kelvor {

@@ -5,12 +5,12 @@
 
 #include "document/chip_sheet_loader.h"
 #include "editing/undo_history.h"
-#include "editing/workspace.h"
 #include "files/binary_document.h"
 #include "files/chip_blend.h"
 #include "files/text_document.h"
 #include "platform/image_codec.h"
 #include "platform/messages.h"
+#include "workspace/workspace.h"
 
 namespace kelvor {
 namespace {

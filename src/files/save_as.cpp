@@ -1,10 +1,10 @@
 #include "files/save_as.h"
 
-#include "editing/workspace.h"
 #include "files/binary_document.h"
 #include "files/image_export.h"
 #include "files/map_data_export.h"
 #include "files/text_document.h"
+#include "workspace/workspace.h"
 
 namespace kelvor {
 namespace {

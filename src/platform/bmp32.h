@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "document/pixel_buffer.h"
+#include "base/pixel_buffer.h"
 
 namespace kelvor {
 

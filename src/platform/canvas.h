@@ -5,8 +5,8 @@
 #include <memory>
 #include <span>
 
-#include "document/chip_sheet.h"
-#include "document/pixel_buffer.h"
+#include "base/color.h"
+#include "base/pixel_buffer.h"
 
 namespace kelvor {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "document/map_document.h"
+#include "base/ascii.h"
 
 namespace kelvor {
 

@@ -7,7 +7,7 @@
 #include <system_error>
 #include <vector>
 
-#include "document/pixel_buffer.h"
+#include "base/pixel_buffer.h"
 
 namespace kelvor {
 

@@ -4,9 +4,9 @@
 
 #include "document/map_document.h"
 #include "document/view_port.h"
-#include "editing/workspace.h"
 #include "platform/canvas.h"
 #include "render/scaled_atlas.h"
+#include "workspace/workspace.h"
 
 namespace kelvor {
 

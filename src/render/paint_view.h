@@ -3,9 +3,9 @@
 #include <cstdint>
 
 #include "document/view_port.h"
-#include "editing/workspace.h"
 #include "platform/canvas.h"
 #include "render/scaled_atlas.h"
+#include "workspace/workspace.h"
 
 namespace kelvor {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "editing/workspace.h"
 #include "platform/canvas.h"
+#include "workspace/workspace.h"
 
 namespace kelvor {
 

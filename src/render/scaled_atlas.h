@@ -3,8 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "base/pixel_buffer.h"
 #include "document/map_document.h"
-#include "document/pixel_buffer.h"
 
 namespace kelvor {
 

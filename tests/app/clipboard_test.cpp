@@ -4,10 +4,10 @@
 #include <QGuiApplication>
 #include <QMimeData>
 
-#include "editing/selection_ops.h"
 #include "editing/undo_history.h"
 #include "editor_fixture.h"
 #include "platform/qt/qt_clipboard.h"
+#include "tools/selection_ops.h"
 
 namespace kelvor {
 namespace {

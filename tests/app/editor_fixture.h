@@ -14,10 +14,10 @@
 
 #include "app/in_process_clipboard.h"
 #include "app/map_window.h"
-#include "editing/workspace.h"
 #include "platform/qt/qt_image_codec.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
+#include "workspace/workspace.h"
 
 namespace kelvor::test {
 

@@ -3,7 +3,7 @@
 #include "app/menu_model.h"
 #include "app/menu_state.h"
 #include "app/window_title.h"
-#include "editing/workspace.h"
+#include "workspace/workspace.h"
 
 namespace kelvor {
 namespace {

@@ -15,10 +15,10 @@
 #include "app/map_size_dialog.h"
 #include "app/transparency_dialog.h"
 #include "document/chip_sheet_loader.h"
-#include "editing/workspace.h"
 #include "editor_fixture.h"
 #include "platform/qt/qt_image_codec.h"
 #include "support/modal_dialogs.h"
+#include "workspace/workspace.h"
 
 namespace kelvor {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "editing/workspace.h"
+#include "workspace/workspace.h"
 
 namespace kelvor {
 namespace {

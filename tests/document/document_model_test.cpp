@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/ascii.h"
 #include "document/chip_sheet.h"
 #include "document/map_document.h"
 

@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "editing/selection.h"
-#include "editing/workspace.h"
 #include "files/binary_document.h"
 #include "platform/clipboard.h"
 #include "platform/messages.h"
+#include "workspace/workspace.h"
 
 namespace {
 

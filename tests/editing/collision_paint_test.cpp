@@ -2,10 +2,10 @@
 
 #include <vector>
 
-#include "editing/edit_tools.h"
 #include "editing/tool_workspace.h"
 #include "support/fake_clipboard.h"
 #include "support/fakes.h"
+#include "tools/edit_tools.h"
 
 namespace kelvor {
 namespace {

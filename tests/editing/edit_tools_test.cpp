@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "editing/edit_tools.h"
 #include "editing/tool_workspace.h"
 #include "editing/undo_history.h"
 #include "support/fake_clipboard.h"
 #include "support/fakes.h"
+#include "tools/edit_tools.h"
 
 namespace kelvor {
 namespace {

@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "editing/selection_ops.h"
 #include "editing/tool_workspace.h"
 #include "editing/undo_history.h"
 #include "support/fake_clipboard.h"
 #include "support/fakes.h"
+#include "tools/selection_ops.h"
 
 namespace kelvor {
 namespace {

@@ -6,7 +6,7 @@
 #include "document/chip_sheet.h"
 #include "editing/edit_state.h"
 #include "editing/selection.h"
-#include "editing/workspace.h"
+#include "workspace/workspace.h"
 
 namespace kelvor::test {
 

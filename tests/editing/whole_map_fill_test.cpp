@@ -4,7 +4,7 @@
 
 #include "editing/tool_workspace.h"
 #include "editing/undo_history.h"
-#include "editing/whole_map_fill.h"
+#include "tools/whole_map_fill.h"
 
 namespace kelvor {
 namespace {

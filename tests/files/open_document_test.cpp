@@ -5,12 +5,12 @@
 #include <filesystem>
 
 #include "document/chip_sheet_loader.h"
-#include "editing/workspace.h"
 #include "files/binary_document.h"
 #include "files/text_document.h"
 #include "support/fake_image_decoder.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
+#include "workspace/workspace.h"
 
 namespace kelvor {
 namespace {

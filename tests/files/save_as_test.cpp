@@ -4,10 +4,10 @@
 
 #include <filesystem>
 
-#include "editing/workspace.h"
 #include "support/fake_image_encoder.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
+#include "workspace/workspace.h"
 
 namespace kelvor {
 namespace {

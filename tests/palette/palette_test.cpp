@@ -5,8 +5,8 @@
 
 #include "editing/bulk_operations.h"
 #include "palette/chip_flags.h"
-#include "palette/palette_commands.h"
-#include "palette/palette_selection.h"
+#include "tools/palette_commands.h"
+#include "tools/palette_selection.h"
 
 namespace kelvor {
 namespace {

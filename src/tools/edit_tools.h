@@ -5,9 +5,9 @@
 #include "document/map_document.h"
 #include "document/view_port.h"
 #include "editing/edit_state.h"
-#include "editing/workspace.h"
 #include "platform/clipboard.h"
 #include "platform/messages.h"
+#include "workspace/workspace.h"
 
 namespace kelvor {
 

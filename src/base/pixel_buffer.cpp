@@ -1,4 +1,4 @@
-#include "document/pixel_buffer.h"
+#include "base/pixel_buffer.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "editing/selection_ops.h"
+#include "tools/selection_ops.h"
 
 #include <algorithm>
 #include <new>

@@ -1,4 +1,4 @@
-#include "editing/edit_tools.h"
+#include "tools/edit_tools.h"
 
 #include <algorithm>
 #include <limits>
@@ -7,8 +7,8 @@
 #include "editing/area_fill.h"
 #include "editing/chip_registration.h"
 #include "editing/point_to_cell.h"
-#include "editing/selection_ops.h"
 #include "editing/undo_history.h"
+#include "tools/selection_ops.h"
 
 namespace kelvor {
 

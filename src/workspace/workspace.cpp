@@ -1,4 +1,4 @@
-#include "editing/workspace.h"
+#include "workspace/workspace.h"
 
 namespace kelvor {
 

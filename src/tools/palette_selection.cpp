@@ -1,4 +1,4 @@
-#include "palette/palette_selection.h"
+#include "tools/palette_selection.h"
 
 #include <algorithm>
 

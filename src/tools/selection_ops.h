@@ -3,11 +3,11 @@
 #include <cstdint>
 
 #include "document/map_document.h"
-#include "editing/edit_tools.h"
 #include "editing/selection.h"
 #include "editing/undo_history.h"
-#include "editing/workspace.h"
 #include "platform/clipboard.h"
+#include "tools/edit_tools.h"
+#include "workspace/workspace.h"
 
 namespace kelvor {
 

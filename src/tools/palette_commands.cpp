@@ -1,11 +1,11 @@
-#include "palette/palette_commands.h"
+#include "tools/palette_commands.h"
 
 #include <algorithm>
 #include <array>
 
 #include "document/chip_sheet_loader.h"
 #include "palette/chip_flags.h"
-#include "palette/palette_selection.h"
+#include "tools/palette_selection.h"
 
 namespace kelvor {
 

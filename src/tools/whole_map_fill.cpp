@@ -1,4 +1,4 @@
-#include "editing/whole_map_fill.h"
+#include "tools/whole_map_fill.h"
 
 #include "editing/chip_registration.h"
 #include "editing/undo_history.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editing/workspace.h"
+#include "workspace/workspace.h"
 
 namespace kelvor {
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 
 #include "editing/edit_state.h"
-#include "editing/workspace.h"
 #include "palette/palette_effect.h"
+#include "workspace/workspace.h"
 
 namespace kelvor {
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "editing/workspace.h"
 #include "palette/palette_effect.h"
+#include "workspace/workspace.h"
 
 namespace kelvor {
 
