@@ -95,15 +95,9 @@ exec_line="$(sed -n 's/^Exec=//p' "$desktop")"
 wm_class="$(sed -n 's/^StartupWMClass=//p' "$desktop")"
 sample="$usr/share/kelvor/examples/sample.kv"
 if command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v xprop >/dev/null; then
-  display=""
-  for n in $(seq 151 220); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
-  done
-  [ -n "$display" ] || fail "no free X display"
-  Xvfb "$display" -screen 0 1280x900x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  pids+=($!)
-  export DISPLAY="$display" QT_QPA_PLATFORM=xcb
-  for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+  # shellcheck source=../../scripts/private-xvfb.sh
+  . "$(dirname "$0")/../../scripts/private-xvfb.sh"
+  start_private_xvfb 151 220 1280x900x24 "$work/xvfb.log" || fail "Xvfb did not start on a free display"
   (cd "$work" && export PATH="$usr/bin:$PATH" TMPDIR="$work" &&
     eval "exec ${exec_line/\%f/\"\$sample\"}") >"$work/editor.log" 2>&1 &
   editor=$!
