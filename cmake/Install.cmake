@@ -53,14 +53,14 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR Kelvor)
 set(CPACK_PACKAGE_CONTACT ${KELVOR_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "tile-map editor for 2D games")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "tile-map editor for 2D games
- Kelvor draws tile maps from the chips of a chip-set folder: stamp, fill,
- erase, select, copy and paste chips on two levels, paint collision walls
- and flags, with 256 steps of undo. Maps are saved as binary or text
- documents and exported as map data, chip atlases and pictures.
- .
- kelvor-cli converts and exports maps without a display, for build
- pipelines.")
+# The summary becomes the synopsis line; CPack indents these lines itself.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Kelvor draws tile maps from the chips of a chip-set folder: stamp, fill,
+erase, select, copy and paste chips on two levels, paint collision walls
+and flags, with 256 steps of undo. Maps are saved as binary or text
+documents and exported as map data, chip atlases and pictures.
+
+kelvor-cli converts and exports maps without a display, for build
+pipelines.")
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
