@@ -1,6 +1,8 @@
 # make test  - install what is missing, build, run the whole suite
 # make run   - install, build and start the editor on the sample map
 # make bench - release build of the benchmarks, with one summary line per target
+# make install - build and install into PREFIX (default /usr/local; DESTDIR is honoured)
+# make package - a release build packed as a Debian package (build-package/kelvor_*.deb)
 BUILD ?= build
 RELEASE ?= build-release
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
@@ -8,8 +10,10 @@ GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Uni
 
 ASAN ?= build-asan
 FUZZ ?= build-fuzz
+PACKAGE ?= build-package
+PREFIX ?= /usr/local
 
-.PHONY: all deps configure build test test-asan run bench fuzz clean
+.PHONY: all deps configure build test test-asan run bench fuzz install package clean
 
 all: build
 
@@ -32,6 +36,16 @@ bench: deps
 	@cmake -S . -B $(RELEASE) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release -DKELVOR_TESTS=OFF -DKELVOR_BENCH=ON >/dev/null
 	@cmake --build $(RELEASE) -j $(JOBS) --target kelvor-bench
 	@bash scripts/run-bench $(RELEASE)
+
+install: build
+	@cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# Release build without the tests; CPack installs it under /usr and packs it.
+package: deps
+	@cmake -S . -B $(PACKAGE) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release -DKELVOR_TESTS=OFF >/dev/null
+	@cmake --build $(PACKAGE) -j $(JOBS)
+	@cd $(PACKAGE) && cpack -G DEB
+	@ls $(PACKAGE)/kelvor_*.deb
 
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer: any
 # report fails the run. Leak suppressions cover system libraries only.
@@ -56,4 +70,4 @@ fuzz: deps
 	@bash scripts/run-fuzz $(FUZZ) $(FUZZ_TARGETS)
 
 clean:
-	@rm -rf $(BUILD) $(RELEASE) $(ASAN) $(FUZZ)
+	@rm -rf $(BUILD) $(RELEASE) $(ASAN) $(FUZZ) $(PACKAGE)

@@ -1,14 +1,38 @@
 #include <QApplication>
+#include <iostream>
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/map_window.h"
 #include "app/single_instance.h"
+#include "base/program_info.h"
 #include "workspace/workspace.h"
 
 int main(int argc, char* argv[]) {
+  // Help, version and a wrong option are answered before Qt starts: no
+  // display is needed and a running editor is not disturbed.
+  const kelvor::EditorCommandLine command =
+      kelvor::ParseEditorCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  switch (command.action) {
+    case kelvor::EditorCommandLine::Action::Help:
+      std::cout << kelvor::EditorUsage();
+      return 0;
+    case kelvor::EditorCommandLine::Action::Version:
+      std::cout << kelvor::VersionLine << "\n";
+      return 0;
+    case kelvor::EditorCommandLine::Action::UsageError:
+      std::cerr << "kelvor: unknown option " << command.badOption << "\n" << kelvor::EditorUsage();
+      return 2;
+    case kelvor::EditorCommandLine::Action::Run:
+      break;
+  }
+
   QApplication application(argc, argv);
   application.setApplicationName(QStringLiteral("Kelvor"));
+  application.setApplicationVersion(QString::fromLatin1(kelvor::ProgramVersion));
+  // Lets Wayland desktops match the window to the installed launcher.
+  QGuiApplication::setDesktopFileName(QString::fromLatin1(kelvor::ApplicationId));
 
   // A second start brings the running editor to the front and opens nothing.
   kelvor::SingleInstance instance(kelvor::SingleInstanceKey());
@@ -20,10 +44,8 @@ int main(int argc, char* argv[]) {
                    [&window] { kelvor::RaiseWindow(&window); });
   kelvor::StartOptions options;
   options.exeFolder = QCoreApplication::applicationDirPath().toStdString();
-  const QStringList arguments = QCoreApplication::arguments();
-  for (qsizetype i = 1; i < arguments.size(); ++i) {
-    options.arguments.push_back(arguments[i].toStdString());
-  }
+  // The file system's own bytes, as the user typed them.
+  options.arguments = command.documents;
   window.Start(options);
   return application.exec();
 }

@@ -150,12 +150,9 @@ void MapWindow::Start(const StartOptions& options) {
   UpdateUndoMenuState(menu_, ws.undo);
   menus_.Sync(1, menu_);
   if (!startup.chipFolderExists) {
-    const std::string_view format = texts::MissingChipFolder;
-    const size_t at = format.find("%s");
     const std::string folder = ChipFolderPath(ws.folders.exeFolder, ws.folders.chipFolder);
-    const std::string text =
-        std::string(format.substr(0, at)) + folder + std::string(format.substr(at + 2));
-    context_.messages.Show(text, texts::AppCaption, MessageIcon::None);
+    context_.messages.Show(FillIn(texts::MissingChipFolder, folder), texts::AppCaption,
+                           MessageIcon::None);
   }
 }
 

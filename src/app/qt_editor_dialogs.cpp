@@ -15,10 +15,17 @@
 
 namespace kelvor {
 
-std::string HelpFilePath(const std::string& exeFolder) {
-  return QDir(QString::fromStdString(exeFolder))
-      .filePath(QStringLiteral("Kelvor.chm"))
-      .toStdString();
+std::vector<std::string> HelpLocations(const std::string& exeFolder, std::string_view language) {
+  const QDir folder(QString::fromStdString(exeFolder));
+  std::vector<std::string> locations = {
+      folder.filePath(QStringLiteral("Kelvor.chm")).toStdString()};
+  const std::string other = language == "en" ? "ja" : "en";
+  for (const std::string& lang : {std::string(language), other}) {
+    const QString index = QStringLiteral("../share/doc/kelvor/manual/%1/index.html")
+                              .arg(QString::fromStdString(lang));
+    locations.push_back(QDir::cleanPath(folder.filePath(index)).toStdString());
+  }
+  return locations;
 }
 
 std::unique_ptr<QMessageBox> MakeAboutBox(QWidget* owner) {
@@ -121,10 +128,17 @@ void QtEditorDialogs::RunTransparencyDialog() {
 
 void QtEditorDialogs::ShowHelp() {
   if (context_ == nullptr) return;
-  const std::string path = HelpFilePath(context_->workspace.folders.exeFolder);
-  // No help file, no help: nothing is shown.
-  if (!QFileInfo(QString::fromStdString(path)).isFile() || !openHelp_) return;
-  openHelp_(QUrl::fromLocalFile(QString::fromStdString(path)));
+  const std::vector<std::string> locations =
+      HelpLocations(context_->workspace.folders.exeFolder, manualLanguage_);
+  for (const std::string& path : locations) {
+    const QString file = QString::fromStdString(path);
+    // A viewer that cannot be started leaves the next place to try.
+    if (QFileInfo(file).isFile() && openHelp_ && openHelp_(QUrl::fromLocalFile(file))) return;
+  }
+  std::string searched;
+  for (const std::string& path : locations) searched += (searched.empty() ? "" : "\n") + path;
+  context_->messages.Show(FillIn(texts::CannotOpenManual, searched), texts::AppCaption,
+                          MessageIcon::Warning);
 }
 
 void QtEditorDialogs::ShowAbout() {

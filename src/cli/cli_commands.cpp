@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "base/ascii.h"
+#include "base/program_info.h"
 #include "cli/cli_messages.h"
 #include "cli/document_probe.h"
 #include "cli/json_writer.h"
@@ -27,7 +28,8 @@ namespace {
 constexpr const char* Usage =
     "usage: kelvor-cli info DOC [--chips DIR] [--json]\n"
     "       kelvor-cli convert DOC OUT --to binary|text|mapdata [--chips DIR] [--optimize]\n"
-    "       kelvor-cli export DOC OUT --what map|background|layer [--chips DIR] [--hide-layer]\n";
+    "       kelvor-cli export DOC OUT --what map|background|layer [--chips DIR] [--hide-layer]\n"
+    "       kelvor-cli --help | --version\n";
 
 struct Options {
   std::vector<std::string> operands;
@@ -37,6 +39,7 @@ struct Options {
   bool json = false;
   bool optimize = false;
   bool hideLayer = false;
+  bool unknownOption = false;  // a usage error rather than a failure
 };
 
 // Parses the words after the verb; false with a reason for anything unknown.
@@ -65,6 +68,7 @@ bool ParseOptions(const std::vector<std::string>& words, Options& options, std::
       options.hideLayer = true;
     } else if (word.size() > 1 && word[0] == '-') {
       reason = "unknown option " + word;
+      options.unknownOption = true;
       return false;
     } else {
       options.operands.push_back(word);
@@ -268,7 +272,7 @@ int Convert(const Options& options, const std::string& exeFolder, std::ostream& 
   if (options.chipFolder.empty()) {
     workspace = std::make_unique<Workspace>();
     workspace->folders.exeFolder = exeFolder;
-    workspace->folders.chipFolder = exeFolder + "/map_chip";
+    workspace->folders.chipFolder = DefaultChipFolder(exeFolder);
   } else {
     workspace = StartWorkspace(exeFolder, options.chipFolder);
   }
@@ -308,7 +312,7 @@ int Export(const Options& options, const std::string& exeFolder, std::ostream& e
     return Fail(err, target + ": the name needs an extension that names the format (.png, .bmp)");
   }
 
-  // The editor scans map_chip beside itself when no folder is given.
+  // The editor's default folder when none is given.
   std::unique_ptr<Workspace> workspace = StartWorkspace(exeFolder, options.chipFolder);
   std::string reason;
   if (!OpenForConversion(*workspace, path, reason)) return Fail(err, path + ": " + reason);
@@ -348,9 +352,22 @@ int Run(const std::vector<std::string>& args, const std::string& exeFolder, std:
     out << Usage;
     return 0;
   }
+  if (args[0] == "--version" || args[0] == "-v") {
+    out << VersionLine << "\n";
+    return 0;
+  }
+  // A wrong option is a usage error (status 2), as with the editor.
+  if (args[0].size() > 1 && args[0][0] == '-') {
+    err << "kelvor-cli: unknown option " << args[0] << "\n" << Usage;
+    return 2;
+  }
   Options options;
   std::string reason;
   if (!ParseOptions(std::vector<std::string>(args.begin() + 1, args.end()), options, reason)) {
+    if (options.unknownOption) {
+      err << "kelvor-cli: " << reason << "\n" << Usage;
+      return 2;
+    }
     return Fail(err, reason);
   }
   const bool exportOptions = !options.what.empty() || options.hideLayer;

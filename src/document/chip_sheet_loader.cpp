@@ -36,9 +36,20 @@ bool ChipHasTranslucentPixel(const PixelBuffer& bitmap, int32_t column, int32_t 
 
 }  // namespace
 
+std::string DefaultChipFolder(const std::string& exeFolder) {
+  const std::string beside = exeFolder + Separator + "map_chip";
+  std::error_code error;
+  if (std::filesystem::is_directory(beside, error)) return beside;
+  const std::filesystem::path installed =
+      (std::filesystem::path(exeFolder) / ".." / "share" / "kelvor" / "map_chip")
+          .lexically_normal();
+  if (std::filesystem::is_directory(installed, error)) return installed.string();
+  return beside;
+}
+
 std::string ChipFolderPath(const std::string& exeFolder, const std::string& chipFolder) {
   if (!chipFolder.empty()) return chipFolder;
-  return exeFolder + Separator + "map_chip";
+  return DefaultChipFolder(exeFolder);
 }
 
 std::string ChipSheetPath(const std::string& exeFolder, const std::string& chipFolder,

@@ -9,8 +9,14 @@ namespace kelvor {
 
 class ImageDecoder;
 
-// The folder the chip sheets come from: `chipFolder`, or map_chip beside the
-// executable when it is empty. Built with the native separator.
+// The default chip-set folder: map_chip beside the executable; when that
+// folder does not exist, ../share/kelvor/map_chip from the executable (where
+// an installed copy keeps its chip set). When neither exists the first is
+// named, so a report points the user at the documented place.
+std::string DefaultChipFolder(const std::string& exeFolder);
+
+// The folder the chip sheets come from: `chipFolder`, or the default folder
+// when it is empty. Built with the native separator.
 std::string ChipFolderPath(const std::string& exeFolder, const std::string& chipFolder);
 // The full path of one sheet file in that folder.
 std::string ChipSheetPath(const std::string& exeFolder, const std::string& chipFolder,

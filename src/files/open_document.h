@@ -57,7 +57,8 @@ struct StartupResult {
 // The start-up order of the document side: reset everything, set the
 // folders, scan the chip sheets, make the atlases, reserve slot 0 of both
 // tables and propose a 20 x 15 map without making one. An empty
-// `chipFolder` means map_chip beside the executable.
+// `chipFolder` means the default folder (map_chip beside the executable, or
+// the installed chip set).
 StartupResult InitializeWorkspace(Workspace& workspace, const std::string& exeFolder,
                                   ImageDecoder& decoder, const std::string& chipFolder = "");
 

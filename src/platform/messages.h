@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace kelvor {
@@ -21,7 +22,18 @@ inline constexpr std::string_view ConfirmClearPriority =
 // Formatted with the chip-set folder path.
 inline constexpr std::string_view MissingChipFolder =
     "チップセット フォルダがありません\n[設定]で指定してください\n%s";
+// Formatted with the places looked at, one per line.
+inline constexpr std::string_view CannotOpenManual =
+    "説明書を開けません\n以下の場所を探しました\n%s";
 }  // namespace texts
+
+// A text of the table with its one "%s" replaced by `value`.
+inline std::string FillIn(std::string_view format, std::string_view value) {
+  const size_t at = format.find("%s");
+  if (at == std::string_view::npos) return std::string(format);
+  return std::string(format.substr(0, at)) + std::string(value) +
+         std::string(format.substr(at + 2));
+}
 
 enum class MessageIcon { None, Warning, Error };
 

@@ -16,7 +16,7 @@ namespace kelvor {
 
 struct FolderSettings {
   std::string exeFolder;   // the executable's folder, no trailing separator
-  std::string chipFolder;  // chip-set folder; empty = map_chip beside the executable
+  std::string chipFolder;  // chip-set folder; empty = the default (DefaultChipFolder)
 };
 
 // Everything the program works on, for the whole run. Owned by the

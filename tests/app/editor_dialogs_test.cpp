@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
 #include <filesystem>
 
 #include "app/chip_folder_dialog.h"
@@ -34,10 +35,8 @@ class EditorDialogsTest : public ::testing::Test {
     });
     dialogs.SetFolderBrowser(
         [this](QWidget*, const std::string&) -> std::optional<std::string> { return browsed; });
-    dialogs.SetHelpOpener([this](const QUrl& url) {
-      helpOpened.push_back(url);
-      return true;
-    });
+    // Never a real browser from the tests.
+    dialogs.SetHelpOpener([](const QUrl&) { return false; });
     EditorServices services;
     services.messages = &messages;
     services.clipboard = &clipboard;
@@ -87,7 +86,6 @@ class EditorDialogsTest : public ::testing::Test {
   std::optional<Color> colorAnswer;
   int colorPicks = 0;
   std::optional<std::string> browsed;
-  std::vector<QUrl> helpOpened;
 };
 
 TEST_F(EditorDialogsTest, NewSaveAsExportAndOpenThroughTheCommands) {
@@ -204,13 +202,59 @@ TEST_F(EditorDialogsTest, TransparencyDialogWorksOnTheCurrentSheet) {
   EXPECT_EQ(sheet.bitmap.At(32, 0)[3], 255);
 }
 
-TEST_F(EditorDialogsTest, HelpOpensOnlyAnExistingHelpFile) {
-  window->RunCommand(CommandHelp);
-  EXPECT_TRUE(helpOpened.empty());
-  test::WriteFileText(dir.File("Kelvor.chm"), "help");
-  window->RunCommand(CommandHelp);
-  ASSERT_EQ(helpOpened.size(), 1u);
-  EXPECT_EQ(helpOpened[0], QUrl::fromLocalFile(QString::fromStdString(dir.File("Kelvor.chm"))));
+// Kelvor.chm beside the program first, then the installed manual in the
+// interface's language, then in the other one; a place that is missing or
+// whose viewer fails leaves the next; with none, where was looked is said.
+TEST_F(EditorDialogsTest, HelpOpensTheHelpFileOrTheManualInTheInterfacesLanguage) {
+  const std::filesystem::path bin = dir.path() / "bin";
+  const std::filesystem::path manual = dir.path() / "share/doc/kelvor/manual";
+  const std::string chm = (bin / "Kelvor.chm").string();
+  const std::string ja = (manual / "ja/index.html").string();
+  const std::string en = (manual / "en/index.html").string();
+  struct Case {
+    const char* name;
+    std::vector<std::string> present;
+    std::string language;
+    std::vector<std::string> refusedByViewer;
+    std::vector<std::string> opened;  // every place the viewer was asked to open
+  };
+  const Case cases[] = {
+      {"help file first", {chm, ja, en}, "en", {}, {chm}},
+      {"manual in the language", {ja, en}, "en", {}, {en}},
+      {"other language", {ja}, "en", {}, {ja}},
+      {"help file refused", {chm, ja}, "ja", {chm}, {chm, ja}},
+      {"nothing", {}, "ja", {}, {}},
+      {"nothing opens", {ja, en}, "ja", {ja, en}, {ja, en}},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(bin);
+    std::filesystem::remove_all(dir.path() / "share");
+    for (const std::string& path : c.present) {
+      std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+      test::WriteFileText(path, "help");
+    }
+    ws.folders.exeFolder = bin.string();
+    dialogs.SetManualLanguage(c.language);
+    std::vector<std::string> opened;
+    dialogs.SetHelpOpener([&](const QUrl& url) {
+      opened.push_back(url.toLocalFile().toStdString());
+      return std::find(c.refusedByViewer.begin(), c.refusedByViewer.end(), opened.back()) ==
+             c.refusedByViewer.end();
+    });
+    messages.shown.clear();
+    window->RunCommand(CommandHelp);
+    EXPECT_EQ(opened, c.opened) << c.name;
+    const bool failed = c.opened.size() == c.refusedByViewer.size();
+    ASSERT_EQ(messages.shown.size(), failed ? 1u : 0u) << c.name;
+    if (failed) {
+      const std::string other = c.language == "ja" ? en : ja;
+      const std::string first = c.language == "ja" ? ja : en;
+      EXPECT_EQ(messages.shown[0].text,
+                "説明書を開けません\n以下の場所を探しました\n" + chm + "\n" + first + "\n" + other)
+          << c.name;
+      EXPECT_EQ(messages.shown[0].icon, MessageIcon::Warning);
+    }
+  }
 }
 
 TEST_F(EditorDialogsTest, AboutBoxShowsNameVersionAndIcon) {

@@ -267,7 +267,6 @@ TEST_F(CliTest, RefusesBadCommandLinesAndUnwritableOutputs) {
   const std::vector<Case> cases = {
       {{"info"}, "exactly one document"},
       {{"frobnicate", input}, "unknown command"},
-      {{"info", input, "--colour"}, "unknown option --colour"},
       {{"convert", input, dir.File("x.kv")}, "--to must be"},
       {{"convert", input, dir.File("x.kv"), "--to", "png"}, "--to must be"},
       {{"convert", input, dir.File("x.dat"), "--to", "mapdata"}, "must end in .bin"},
@@ -282,6 +281,17 @@ TEST_F(CliTest, RefusesBadCommandLinesAndUnwritableOutputs) {
   }
   EXPECT_EQ(Run({}).status, 1);
   EXPECT_EQ(Run({"--help"}).status, 0);
+  const RunResult version = Run({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "Kelvor 1.51\n");
+  // A wrong option is a usage error: the reason and the usage, status 2.
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"info", input, "--colour"}, std::vector<std::string>{"--frob"}}) {
+    const RunResult run = Run(args);
+    EXPECT_EQ(run.status, 2) << args.back();
+    EXPECT_NE(run.err.find("unknown option " + args.back()), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("usage: kelvor-cli"), std::string::npos) << run.err;
+  }
 }
 
 }  // namespace

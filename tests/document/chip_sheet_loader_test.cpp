@@ -140,6 +140,32 @@ TEST(ChipFolderPath, DefaultsToMapChipBesideTheExecutable) {
             "/opt/kelvor" + sep + "map_chip" + sep + "a.png");
 }
 
+// Beside the program wins; the installed layout (bin/ next to share/) is the
+// fallback; with neither, the folder beside the program is named.
+TEST(DefaultChipFolder, BesideTheProgramThenTheInstalledChipSet) {
+  struct Case {
+    const char* name;
+    bool beside, installed, besideIsFile;
+    const char* expected;  // relative to the temp folder
+  };
+  const Case cases[] = {
+      {"both", true, true, false, "bin/map_chip"},
+      {"installed only", false, true, false, "share/kelvor/map_chip"},
+      {"a file named map_chip", false, true, true, "share/kelvor/map_chip"},
+      {"neither", false, false, false, "bin/map_chip"},
+  };
+  for (const Case& c : cases) {
+    test::TempDir dir;
+    std::filesystem::create_directories(dir.path() / "bin");
+    if (c.beside) std::filesystem::create_directories(dir.path() / "bin" / "map_chip");
+    if (c.besideIsFile) test::WriteFileText(dir.File("bin/map_chip"), "x");
+    if (c.installed) std::filesystem::create_directories(dir.path() / "share/kelvor/map_chip");
+    const std::string exe = (dir.path() / "bin").string();
+    EXPECT_EQ(DefaultChipFolder(exe), (dir.path() / c.expected).string()) << c.name;
+    EXPECT_EQ(ChipFolderPath(exe, ""), DefaultChipFolder(exe)) << c.name;
+  }
+}
+
 TEST(LoadChipSheet, SizesNotMultipleOf32CutWholeChipsOnly) {
   test::FakeImageDecoder decoder;
   decoder.images["s.png"] = SolidImage(100, 70);

@@ -37,17 +37,10 @@ fail() {
 
 # A display of our own, and a temp folder of our own so the single-instance
 # claim of this run meets no other editor.
-display=""
-for n in $(seq 90 150); do
-  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
-done
-[ -n "$display" ] || fail "no free X display"
-Xvfb "$display" -screen 0 1600x1000x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-export DISPLAY="$display" TMPDIR="$work" QT_QPA_PLATFORM=xcb
-unset WAYLAND_DISPLAY XDG_SESSION_ID
-for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-xdotool getdisplaygeometry >/dev/null 2>&1 || fail "Xvfb did not start"
+# shellcheck source=../../scripts/private-xvfb.sh
+. "$(dirname "$0")/../../scripts/private-xvfb.sh"
+start_private_xvfb 90 150 1600x1000x24 "$work/xvfb.log" || fail "Xvfb did not start on a free display"
+export TMPDIR="$work"
 
 doc="$work/e2e.kv"
 "$helper" new-doc "$doc" 20 15 || fail "cannot make the test document"
