@@ -7,9 +7,9 @@
 #include <ostream>
 
 #include "base/ascii.h"
+#include "base/json_string.h"
 #include "cli/cli_messages.h"
 #include "cli/document_probe.h"
-#include "cli/json_writer.h"
 #include "document/chip_sheet_loader.h"
 #include "editing/bulk_operations.h"
 #include "files/binary_document.h"
