@@ -15,6 +15,8 @@
 
 #include "base/json_string.h"
 #include "document/display_settings.h"
+#include "files/block_writer.h"
+#include "files/document_saving.h"
 #include "platform/image_codec.h"
 #include "platform/messages.h"
 
@@ -27,53 +29,6 @@ namespace {
 constexpr std::string_view FormatVersion = "1.8";
 constexpr int32_t AtlasColumns = AtlasSize / ChipSize;
 constexpr int32_t FlagTilesSide = FlagTileColumns * ChipSize;
-
-// Output gathered in a block and handed to the sink in large pieces: the
-// layers of a big map are hundreds of megabytes of digits.
-class TextBlock {
- public:
-  explicit TextBlock(ByteSink& sink) : sink_(sink), buffer_(Size) {}
-  ~TextBlock() { Flush(); }
-  TextBlock(const TextBlock&) = delete;
-  TextBlock& operator=(const TextBlock&) = delete;
-
-  TextBlock& operator<<(std::string_view text) {
-    if (text.size() > Size - used_) {
-      Flush();
-      if (text.size() >= Size) {
-        sink_.Put(text.data(), text.size());
-        return *this;
-      }
-    }
-    std::memcpy(buffer_.data() + used_, text.data(), text.size());
-    used_ += text.size();
-    return *this;
-  }
-  TextBlock& operator<<(int64_t value) {
-    char* at = Reserve(NumberRoom);
-    Commit(std::to_chars(at, at + NumberRoom, value).ptr);
-    return *this;
-  }
-  // At least `bytes` of room at the end of the block; Commit says how far
-  // the caller wrote.
-  char* Reserve(size_t bytes) {
-    if (Size - used_ < bytes) Flush();
-    return buffer_.data() + used_;
-  }
-  void Commit(const char* end) { used_ = static_cast<size_t>(end - buffer_.data()); }
-  void Flush() {
-    if (used_ > 0) sink_.Put(buffer_.data(), used_);
-    used_ = 0;
-  }
-
- private:
-  static constexpr size_t Size = size_t{1} << 20;
-  static constexpr size_t NumberRoom = 24;
-
-  ByteSink& sink_;
-  std::vector<char> buffer_;
-  size_t used_ = 0;
-};
 
 // Every gid a layer can hold as eight bytes: its digits and a comma, and in
 // the last byte their count. One load and one store per cell, since the
@@ -103,7 +58,7 @@ inline size_t GidTextLength(uint64_t text) {
 // The map's rows one a line, gids separated by commas; every row but the
 // last ends with a comma too.
 template <typename GidOfCell>
-void WriteCsvRows(TextBlock& out, const MapGrid& grid, GidOfCell gidOf) {
+void WriteCsvRows(BlockWriter& out, const MapGrid& grid, GidOfCell gidOf) {
   constexpr int32_t PieceCells = 4096;
   const std::array<uint64_t, GidLimit>& texts = GidTexts();
   const MapCell* cell = grid.cells->data();
@@ -129,7 +84,7 @@ void WriteCsvRows(TextBlock& out, const MapGrid& grid, GidOfCell gidOf) {
 // Base64 of a byte stream, written as the bytes come.
 class Base64Text {
  public:
-  explicit Base64Text(TextBlock& out) : out_(out) {}
+  explicit Base64Text(BlockWriter& out) : out_(out) {}
 
   void Put(const uint8_t* data, size_t size) {
     while (size > 0) {
@@ -177,7 +132,7 @@ class Base64Text {
     out_.Commit(at);
   }
 
-  TextBlock& out_;
+  BlockWriter& out_;
   uint8_t pending_[3] = {};
   size_t pendingCount_ = 0;
 };
@@ -185,7 +140,7 @@ class Base64Text {
 // The gids as 32-bit little-endian values, zlib-compressed, in base64,
 // without ever holding more than a piece of the layer.
 template <typename GidOfCell>
-bool WriteZlibBase64(TextBlock& out, const MapGrid& grid, GidOfCell gidOf) {
+bool WriteZlibBase64(BlockWriter& out, const MapGrid& grid, GidOfCell gidOf) {
   constexpr size_t PieceCells = 16384;
   z_stream stream{};
   if (deflateInit(&stream, Z_DEFAULT_COMPRESSION) != Z_OK) return false;
@@ -245,22 +200,35 @@ constexpr LayerInfo Layers[] = {
     {TileLayer::Flags, "flags", false},
 };
 
-bool WriteLayerData(TextBlock& out, const MapGrid& grid, TileLayer layer,
-                    EngineMapEncoding encoding) {
+// What stands before and after a layer's data in one encoding.
+struct DataFrame {
+  std::string_view open;
+  std::string_view close;
+};
+
+bool WriteLayerData(BlockWriter& out, const MapGrid& grid, TileLayer layer,
+                    EngineMapEncoding encoding, DataFrame csv, DataFrame zlib) {
+  const DataFrame& frame = encoding == EngineMapEncoding::Zlib ? zlib : csv;
+  out << frame.open;
   const auto write = [&](auto gidOf) {
     if (encoding == EngineMapEncoding::Zlib) return WriteZlibBase64(out, grid, gidOf);
     WriteCsvRows(out, grid, gidOf);
     return true;
   };
+  bool written = false;
   switch (layer) {
     case TileLayer::Background:
-      return write([](MapCell cell) { return GidOf(CellBackground(cell), BackgroundFirstGid); });
+      written = write([](MapCell cell) { return GidOf(CellBackground(cell), BackgroundFirstGid); });
+      break;
     case TileLayer::Layer:
-      return write([](MapCell cell) { return GidOf(CellLayer(cell), LayerFirstGid); });
+      written = write([](MapCell cell) { return GidOf(CellLayer(cell), LayerFirstGid); });
+      break;
     case TileLayer::Flags:
-      return write([](MapCell cell) { return GidOf(FlagTileOf(cell), FlagsFirstGid); });
+      written = write([](MapCell cell) { return GidOf(FlagTileOf(cell), FlagsFirstGid); });
+      break;
   }
-  return false;
+  out << frame.close;
+  return written;
 }
 
 struct TileProperty {
@@ -345,7 +313,7 @@ std::string_view BoolText(bool value) {
   return value ? "true" : "false";
 }
 
-bool WriteTmx(TextBlock& out, const MapGrid& grid, const std::array<Tileset, 3>& tilesets,
+bool WriteTmx(BlockWriter& out, const MapGrid& grid, const std::array<Tileset, 3>& tilesets,
               EngineMapEncoding encoding) {
   out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<map version=\"" << FormatVersion
       << "\" orientation=\"orthogonal\" renderorder=\"right-down\" width=\"" << grid.width
@@ -374,14 +342,10 @@ bool WriteTmx(TextBlock& out, const MapGrid& grid, const std::array<Tileset, 3>&
     out << " <layer id=\"" << id++ << "\" name=\"" << layer.name << "\" width=\"" << grid.width
         << "\" height=\"" << grid.height << "\"" << (layer.visible ? "" : " visible=\"0\"")
         << ">\n";
-    if (encoding == EngineMapEncoding::Zlib) {
-      out << "  <data encoding=\"base64\" compression=\"zlib\">\n   ";
-      if (!WriteLayerData(out, grid, layer.layer, encoding)) return false;
-      out << "\n  </data>\n";
-    } else {
-      out << "  <data encoding=\"csv\">\n";
-      WriteLayerData(out, grid, layer.layer, encoding);
-      out << "</data>\n";
+    if (!WriteLayerData(
+            out, grid, layer.layer, encoding, {"  <data encoding=\"csv\">\n", "</data>\n"},
+            {"  <data encoding=\"base64\" compression=\"zlib\">\n   ", "\n  </data>\n"})) {
+      return false;
     }
     out << " </layer>\n";
   }
@@ -389,7 +353,7 @@ bool WriteTmx(TextBlock& out, const MapGrid& grid, const std::array<Tileset, 3>&
   return true;
 }
 
-bool WriteTmj(TextBlock& out, const MapGrid& grid, const std::array<Tileset, 3>& tilesets,
+bool WriteTmj(BlockWriter& out, const MapGrid& grid, const std::array<Tileset, 3>& tilesets,
               EngineMapEncoding encoding) {
   out << "{\"type\":\"map\",\"version\":\"" << FormatVersion
       << "\",\"orientation\":\"orthogonal\",\"renderorder\":\"right-down\",\n \"width\":"
@@ -426,14 +390,9 @@ bool WriteTmj(TextBlock& out, const MapGrid& grid, const std::array<Tileset, 3>&
     out << separator << "  {\"type\":\"tilelayer\",\"id\":" << id++ << ",\"name\":\"" << layer.name
         << "\",\"x\":0,\"y\":0,\"width\":" << grid.width << ",\"height\":" << grid.height
         << ",\n   \"opacity\":1,\"visible\":" << BoolText(layer.visible);
-    if (encoding == EngineMapEncoding::Zlib) {
-      out << ",\"encoding\":\"base64\",\"compression\":\"zlib\",\"data\":\"";
-      if (!WriteLayerData(out, grid, layer.layer, encoding)) return false;
-      out << "\"}";
-    } else {
-      out << ",\"data\":[\n";
-      WriteLayerData(out, grid, layer.layer, encoding);
-      out << "]}";
+    if (!WriteLayerData(out, grid, layer.layer, encoding, {",\"data\":[\n", "]}"},
+                        {",\"encoding\":\"base64\",\"compression\":\"zlib\",\"data\":\"", "\"}"})) {
+      return false;
     }
     separator = ",\n";
   }
@@ -546,7 +505,7 @@ bool SerializeEngineMap(ByteSink& sink, const MapDocument& document, EngineMapFo
       {FlagsFirstGid, "flags", FlagTileCount, FlagTileColumns, images.flags, FlagTilesSide,
        FlagTiles()},
   }};
-  TextBlock out(sink);
+  BlockWriter out(sink);
   return format == EngineMapFormat::Tmx ? WriteTmx(out, grid, tilesets, encoding)
                                         : WriteTmj(out, grid, tilesets, encoding);
 }
@@ -647,13 +606,11 @@ bool ExportEngineMap(const std::string& path, const MapDocument& document, Engin
       return false;
     case EngineMapStatus::UnfitName:
     case EngineMapStatus::CannotCreate:
-      messages.Show(texts::CannotCreateFile, texts::AppCaption, MessageIcon::Error);
-      return false;
+      return ReportWriteStatus(FileWriteStatus::CannotCreate, messages);
     case EngineMapStatus::CannotWrite:
-      messages.Show(texts::CannotSaveFile, texts::AppCaption, MessageIcon::Error);
-      return false;
+      break;
   }
-  return false;
+  return ReportWriteStatus(FileWriteStatus::CannotWrite, messages);
 }
 
 }  // namespace kelvor
