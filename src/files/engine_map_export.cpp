@@ -24,8 +24,8 @@ namespace kelvor {
 
 namespace {
 
-// The oldest format version that holds everything written here; the Tiled
-// of current Linux distributions reads it without a word.
+// The format version Tiled 1.8 writes: that Tiled, still the one of many
+// Linux distributions, reads it without a warning, and newer ones do too.
 constexpr std::string_view FormatVersion = "1.8";
 constexpr int32_t AtlasColumns = AtlasSize / ChipSize;
 constexpr int32_t FlagTilesSide = FlagTileColumns * ChipSize;
