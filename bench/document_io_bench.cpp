@@ -16,9 +16,13 @@
 #include "document/map_document.h"
 #include "editing/selection.h"
 #include "files/binary_document.h"
+#include "files/chip_blend.h"
+#include "files/engine_map_export.h"
 #include "files/text_document.h"
 #include "platform/atomic_file.h"
 #include "platform/messages.h"
+#include "platform/qt/qt_canvas.h"
+#include "platform/qt/qt_image_codec.h"
 
 namespace kelvor {
 namespace {
@@ -183,6 +187,51 @@ void BM_TextSave(benchmark::State& state) {
   }
 }
 
+// Both atlases full of the default chip set's chips, cycling through its
+// sheets, so that their pictures cost what real chip art costs to encode.
+void FillAtlasesWithDefaultChips(MapDocument& document) {
+  std::vector<PixelBuffer> sheets(2);
+  QtImageDecoder decoder;
+  decoder.Decode(std::string(KELVOR_CHIP_FOLDER) + "/terrain.png", sheets[0]);
+  decoder.Decode(std::string(KELVOR_CHIP_FOLDER) + "/objects.png", sheets[1]);
+  std::vector<std::pair<const PixelBuffer*, CanvasTile>> chips;
+  for (const PixelBuffer& sheet : sheets) {
+    for (int32_t y = 0; y + ChipSize <= sheet.height; y += ChipSize) {
+      for (int32_t x = 0; x + ChipSize <= sheet.width; x += ChipSize) {
+        chips.push_back({&sheet, {x, y, 0, 0}});
+      }
+    }
+  }
+  if (chips.empty()) return;
+  for (ChipTable& table : document.tables) {
+    table.atlas = PixelBuffer::Make(AtlasSize, AtlasSize);
+    for (int32_t slot = 1; slot < ChipTableSlots; ++slot) {
+      const auto& [sheet, chip] = chips[static_cast<size_t>(slot) % chips.size()];
+      BlendChipSquare(table.atlas, (slot % 16) * ChipSize, (slot / 16) * ChipSize, *sheet,
+                      chip.sourceX, chip.sourceY);
+    }
+  }
+}
+
+// The map for game engines, TMX with CSV layers, with its three pictures.
+void BM_EngineMapSave(benchmark::State& state) {
+  const int32_t side = static_cast<int32_t>(state.range(0));
+  const BigFiles& files = Files(side);
+  MapDocument document;
+  ChipSheetTable sheets;
+  MakeBigDocument(side, document, sheets);
+  FillAtlasesWithDefaultChips(document);
+  const std::string target = (files.folder / "engine.tmx").string();
+  QtImageEncoder encoder;
+  SilentMessages messages;
+  for (auto _ : state) {
+    if (WriteEngineMap(target, document, EngineMapFormat::Tmx, EngineMapEncoding::Csv, encoder,
+                       MakeQtCanvas, messages) != EngineMapStatus::Ok) {
+      state.SkipWithError("export failed");
+    }
+  }
+}
+
 // The text form without the disk: what formatting alone costs.
 class CountingSink : public ByteSink {
  public:
@@ -242,6 +291,7 @@ KELVOR_IO_BENCH(BM_PlainWriteTextSize, ->Arg(1024)->Arg(4096));
 KELVOR_IO_BENCH(BM_PlainWriteTextSizeNoSync, ->Arg(1024)->Arg(4096));
 KELVOR_IO_BENCH(BM_TextSave, ->Arg(1024)->Arg(4096));
 KELVOR_IO_BENCH(BM_TextSerialize, ->Arg(4096));
+KELVOR_IO_BENCH(BM_EngineMapSave, ->Arg(4096));
 KELVOR_IO_BENCH(BM_PlainReadText, ->Arg(1024)->Arg(4096));
 KELVOR_IO_BENCH(BM_TextLoad, ->Arg(1024)->Arg(4096));
 
@@ -251,6 +301,10 @@ KELVOR_RATIO_TARGET("binary-load-4096", "BM_BinaryLoad/4096/min_time:1.000/real_
                     "BM_PlainReadBinary/4096/min_time:1.000/real_time", 2.0);
 KELVOR_RATIO_TARGET("text-save-4096", "BM_TextSave/4096/min_time:1.000/real_time",
                     "BM_PlainWriteTextSize/4096/min_time:1.000/real_time", 10.0);
+// An engine map holds three layers of small numbers where the text form has
+// one of big ones.
+KELVOR_RATIO_TARGET("export-tmx-4096", "BM_EngineMapSave/4096/min_time:1.000/real_time",
+                    "BM_TextSave/4096/min_time:1.000/real_time", 1.5);
 KELVOR_RATIO_TARGET("text-load-4096", "BM_TextLoad/4096/min_time:1.000/real_time",
                     "BM_PlainReadText/4096/min_time:1.000/real_time", 10.0);
 

@@ -27,7 +27,7 @@ QStringList SaveAsNameFilters();
 // remembered folder. The chosen path, or nothing when cancelled.
 std::optional<std::string> ChooseOpenPath(QWidget* owner, FileDialogFolder& folder);
 
-// The Save As dialog: the ten types, type 1 selected. Picking another type
+// The Save As dialog: every Save As type, type 1 selected. Picking another type
 // rewrites the extension of the name in the field; confirming asks before
 // replacing a file that exists under the final name (the default extension
 // included). "All files" only browses: confirming with it asks for a type.
@@ -38,7 +38,7 @@ class SaveAsFileDialog : public QFileDialog {
   SaveAsFileDialog(Messages& messages, const QString& folder, const QString& name,
                    QWidget* owner = nullptr);
 
-  // The chosen type, 1..10.
+  // The chosen type, 1..SaveAsTypeCount.
   int32_t selectedType() const;
   QLineEdit* nameField() const;
 

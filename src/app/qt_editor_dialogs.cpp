@@ -9,6 +9,7 @@
 #include "app/palette_dispatch.h"
 #include "app/transparency_dialog.h"
 #include "files/open_document.h"
+#include "platform/qt/qt_canvas.h"
 #include "platform/qt/qt_image_codec.h"
 #include "resources/artwork.h"
 #include "workspace/workspace.h"
@@ -98,7 +99,7 @@ void QtEditorDialogs::RunOpenDialog() {
 void QtEditorDialogs::RunSaveAsDialog() {
   if (context_ == nullptr) return;
   QtSaveAsChooser chooser(MapOwner(), context_->messages, fileFolder_);
-  SaveDocumentAs(context_->workspace, chooser, *encoder_, context_->messages);
+  SaveDocumentAs(context_->workspace, chooser, *encoder_, MakeQtCanvas, context_->messages);
   context_->shell.RepaintMap();
 }
 

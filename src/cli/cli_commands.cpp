@@ -7,17 +7,19 @@
 #include <ostream>
 
 #include "base/ascii.h"
+#include "base/json_string.h"
 #include "base/program_info.h"
 #include "cli/cli_messages.h"
 #include "cli/document_probe.h"
-#include "cli/json_writer.h"
 #include "document/chip_sheet_loader.h"
 #include "editing/bulk_operations.h"
 #include "files/binary_document.h"
+#include "files/engine_map_export.h"
 #include "files/image_export.h"
 #include "files/map_data_export.h"
 #include "files/open_document.h"
 #include "files/text_document.h"
+#include "platform/qt/qt_canvas.h"
 #include "platform/qt/qt_image_codec.h"
 #include "workspace/workspace.h"
 
@@ -28,6 +30,8 @@ namespace {
 constexpr const char* Usage =
     "usage: kelvor-cli info DOC [--chips DIR] [--json]\n"
     "       kelvor-cli convert DOC OUT --to binary|text|mapdata [--chips DIR] [--optimize]\n"
+    "       kelvor-cli convert DOC OUT --to tmx|tmj [--encoding csv|zlib] [--chips DIR] "
+    "[--optimize]\n"
     "       kelvor-cli export DOC OUT --what map|background|layer [--chips DIR] [--hide-layer]\n"
     "       kelvor-cli --help | --version\n";
 
@@ -36,6 +40,7 @@ struct Options {
   std::string chipFolder;
   std::string to;
   std::string what;
+  std::string encoding;
   bool json = false;
   bool optimize = false;
   bool hideLayer = false;
@@ -64,6 +69,8 @@ bool ParseOptions(const std::vector<std::string>& words, Options& options, std::
       if (!value(options.to)) return false;
     } else if (word == "--what") {
       if (!value(options.what)) return false;
+    } else if (word == "--encoding") {
+      if (!value(options.encoding)) return false;
     } else if (word == "--hide-layer") {
       options.hideLayer = true;
     } else if (word.size() > 1 && word[0] == '-') {
@@ -245,6 +252,14 @@ int Info(const Options& options, const std::string& exeFolder, std::ostream& out
   return 0;
 }
 
+// One warning line per chip-set image the document names but the folder lacks.
+void WarnOfMissingImages(const Workspace& workspace, std::ostream& err) {
+  for (const std::string& name : MissingNames(workspace)) {
+    err << "kelvor-cli: warning: no chip-set image " << name << " in "
+        << workspace.folders.chipFolder << "\n";
+  }
+}
+
 // Opens a document the way the editor does; the reason says why not.
 bool OpenForConversion(Workspace& workspace, const std::string& path, std::string& reason) {
   CollectedMessages messages;
@@ -255,13 +270,53 @@ bool OpenForConversion(Workspace& workspace, const std::string& path, std::strin
   return false;
 }
 
+// TMX or TMJ with the chip atlases as pictures, so the sheets come from the
+// chip-set folder as for export.
+int ConvertForEngines(const Options& options, const std::string& exeFolder, std::ostream& err) {
+  const std::string& path = options.operands[0];
+  const std::string& target = options.operands[1];
+  if (!options.encoding.empty() && options.encoding != "csv" && options.encoding != "zlib") {
+    return Fail(err, "--encoding must be csv or zlib");
+  }
+  std::unique_ptr<Workspace> workspace = StartWorkspace(exeFolder, options.chipFolder);
+  std::string reason;
+  if (!OpenForConversion(*workspace, path, reason)) return Fail(err, path + ": " + reason);
+  WarnOfMissingImages(*workspace, err);
+  if (options.optimize) OptimizeChipSet(workspace->document, workspace->undo);
+
+  CollectedMessages messages;
+  QtImageEncoder encoder;
+  const EngineMapStatus status =
+      WriteEngineMap(target, workspace->document,
+                     options.to == "tmx" ? EngineMapFormat::Tmx : EngineMapFormat::Tmj,
+                     options.encoding == "zlib" ? EngineMapEncoding::Zlib : EngineMapEncoding::Csv,
+                     encoder, MakeQtCanvas, messages);
+  switch (status) {
+    case EngineMapStatus::Ok:
+      return 0;
+    case EngineMapStatus::NoMap:
+      return Fail(err, path + ": the map has no cells");
+    case EngineMapStatus::UnfitName:
+      return Fail(err, target +
+                           ": the name must be UTF-8 without control characters, as the map "
+                           "refers to its pictures by it");
+    case EngineMapStatus::CannotCreate:
+      return Fail(err, target + ": cannot create the map or its pictures");
+    case EngineMapStatus::CannotWrite:
+      break;
+  }
+  return Fail(err, target + ": cannot write the map or its pictures");
+}
+
 int Convert(const Options& options, const std::string& exeFolder, std::ostream& err) {
   if (options.operands.size() != 2) return Fail(err, "convert needs a document and an output");
   const std::string& path = options.operands[0];
   const std::string& target = options.operands[1];
+  if (options.to == "tmx" || options.to == "tmj") return ConvertForEngines(options, exeFolder, err);
   if (options.to != "binary" && options.to != "text" && options.to != "mapdata") {
-    return Fail(err, "--to must be binary, text or mapdata");
+    return Fail(err, "--to must be binary, text, mapdata, tmx or tmj");
   }
+  if (!options.encoding.empty()) return Fail(err, "--encoding goes with --to tmx or tmj only");
   if (options.to == "mapdata" && !HasExtension(target, "bin")) {
     return Fail(err, target + ": a map data file must end in .bin");
   }
@@ -316,10 +371,7 @@ int Export(const Options& options, const std::string& exeFolder, std::ostream& e
   std::unique_ptr<Workspace> workspace = StartWorkspace(exeFolder, options.chipFolder);
   std::string reason;
   if (!OpenForConversion(*workspace, path, reason)) return Fail(err, path + ": " + reason);
-  for (const std::string& name : MissingNames(*workspace)) {
-    err << "kelvor-cli: warning: no chip-set image " << name << " in "
-        << workspace->folders.chipFolder << "\n";
-  }
+  WarnOfMissingImages(*workspace, err);
 
   CollectedMessages messages;
   QtImageEncoder encoder;
@@ -372,8 +424,8 @@ int Run(const std::vector<std::string>& args, const std::string& exeFolder, std:
   }
   const bool exportOptions = !options.what.empty() || options.hideLayer;
   if (args[0] == "info") {
-    if (options.optimize || !options.to.empty() || exportOptions)
-      return Fail(err, "info takes no --to, --optimize, --what or --hide-layer");
+    if (options.optimize || !options.to.empty() || !options.encoding.empty() || exportOptions)
+      return Fail(err, "info takes no --to, --encoding, --optimize, --what or --hide-layer");
     return Info(options, exeFolder, out, err);
   }
   if (args[0] == "convert") {
@@ -382,8 +434,8 @@ int Run(const std::vector<std::string>& args, const std::string& exeFolder, std:
     return Convert(options, exeFolder, err);
   }
   if (args[0] == "export") {
-    if (options.json || options.optimize || !options.to.empty()) {
-      return Fail(err, "export takes no --json, --optimize or --to");
+    if (options.json || options.optimize || !options.to.empty() || !options.encoding.empty()) {
+      return Fail(err, "export takes no --json, --optimize, --to or --encoding");
     }
     return Export(options, exeFolder, err);
   }

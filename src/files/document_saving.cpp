@@ -13,9 +13,13 @@ bool SaveDocumentFile(const std::string& path, MapDocument& document, Messages& 
       status = file.Commit();
     }
   }
+  if (status == FileWriteStatus::Ok) StoreDocumentPath(document, path);
+  return ReportWriteStatus(status, messages);
+}
+
+bool ReportWriteStatus(FileWriteStatus status, Messages& messages) {
   switch (status) {
     case FileWriteStatus::Ok:
-      StoreDocumentPath(document, path);
       return true;
     case FileWriteStatus::CannotCreate:
       messages.Show(texts::CannotCreateFile, texts::AppCaption, MessageIcon::Error);

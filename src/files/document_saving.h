@@ -16,4 +16,8 @@ namespace kelvor {
 bool SaveDocumentFile(const std::string& path, MapDocument& document, Messages& messages,
                       const std::function<void(ByteSink&)>& serialize);
 
+// True for a written file; otherwise shows "ファイルを作成できません" or
+// "ファイルを保存できません" (error icon) and gives false.
+bool ReportWriteStatus(FileWriteStatus status, Messages& messages);
+
 }  // namespace kelvor

@@ -1,6 +1,7 @@
 #include "files/save_as.h"
 
 #include "files/binary_document.h"
+#include "files/engine_map_export.h"
 #include "files/image_export.h"
 #include "files/map_data_export.h"
 #include "files/text_document.h"
@@ -53,7 +54,7 @@ std::string RewriteNameForType(std::string_view fieldText, int32_t type) {
 }
 
 bool RunSaveAsType(Workspace& workspace, const std::string& path, int32_t type,
-                   ImageEncoder& encoder, Messages& messages) {
+                   ImageEncoder& encoder, const CanvasFactory& makeCanvas, Messages& messages) {
   MapDocument& document = workspace.document;
   switch (SaveAsTypeInfo(type).action) {
     case SaveAsAction::BinaryDocument:
@@ -68,6 +69,10 @@ bool RunSaveAsType(Workspace& workspace, const std::string& path, int32_t type,
       return ExportAtlasImage(path, document, 1, encoder, messages);
     case SaveAsAction::MapImage:
       return ExportMapImage(path, document, workspace.display.showLayer, encoder, messages);
+    case SaveAsAction::TmxMap:
+      return ExportEngineMap(path, document, EngineMapFormat::Tmx, encoder, makeCanvas, messages);
+    case SaveAsAction::TmjMap:
+      return ExportEngineMap(path, document, EngineMapFormat::Tmj, encoder, makeCanvas, messages);
     case SaveAsAction::Nothing:
       break;
   }
@@ -75,13 +80,13 @@ bool RunSaveAsType(Workspace& workspace, const std::string& path, int32_t type,
 }
 
 bool SaveDocumentAs(Workspace& workspace, SaveAsChooser& chooser, ImageEncoder& encoder,
-                    Messages& messages) {
+                    const CanvasFactory& makeCanvas, Messages& messages) {
   const MapDocument& document = workspace.document;
   const std::optional<SaveAsChoice> choice =
       chooser.Choose(document.documentFolder, document.documentFileName);
   if (!choice) return false;
   return RunSaveAsType(workspace, WithDefaultExtension(choice->path, choice->type), choice->type,
-                       encoder, messages);
+                       encoder, makeCanvas, messages);
 }
 
 }  // namespace kelvor

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/canvas.h"
+
 namespace kelvor {
 
 struct Workspace;
@@ -32,6 +34,8 @@ enum class SaveAsAction {
   BackgroundAtlas,
   LayerAtlas,
   MapImage,
+  TmxMap,
+  TmjMap,
   Nothing,
 };
 
@@ -44,7 +48,7 @@ struct SaveAsType {
 
 // The Save As types in dialog order. Types are numbered from 1, as the user
 // sees them; type 1 is preselected.
-inline constexpr int32_t SaveAsTypeCount = 10;
+inline constexpr int32_t SaveAsTypeCount = 12;
 inline constexpr int32_t SaveAsFirstType = 1;
 inline constexpr std::array<SaveAsType, SaveAsTypeCount> SaveAsTypes = {{
     {"KV ファイル（バイナリ形式） (*.kv)", "*.kv", "kv", SaveAsAction::BinaryDocument},
@@ -56,10 +60,13 @@ inline constexpr std::array<SaveAsType, SaveAsTypeCount> SaveAsTypes = {{
     {"レイヤーPNG (*.png)", "*.png", "png", SaveAsAction::LayerAtlas},
     {"マップビットマップ (*.bmp)", "*.bmp", "bmp", SaveAsAction::MapImage},
     {"マップPNG (*.png)", "*.png", "png", SaveAsAction::MapImage},
+    {"TMX ﾏｯﾌﾟ (*.tmx)", "*.tmx", "tmx", SaveAsAction::TmxMap},
+    {"JSON ﾏｯﾌﾟ (*.tmj)", "*.tmj", "tmj", SaveAsAction::TmjMap},
     {"すべてのファイル (*.*)", "*.*", "", SaveAsAction::Nothing},
 }};
 
-// The entry of a type number; type 10 ("all files") for numbers out of range.
+// The entry of a type number; the last type ("all files") for numbers out of
+// range.
 const SaveAsType& SaveAsTypeInfo(int32_t type);
 
 // The part of a path after its last folder separator.
@@ -78,10 +85,11 @@ std::string WithDefaultExtension(std::string_view path, int32_t type);
 std::string RewriteNameForType(std::string_view fieldText, int32_t type);
 
 // Runs the writer or exporter of `type` on the final path. The document
-// writers record the path on success; the exports never do. Type 10 writes
-// nothing and gives false.
+// writers record the path on success; the exports never do. "All files"
+// writes nothing and gives false. `makeCanvas` draws the flags tiles of the
+// engine maps.
 bool RunSaveAsType(Workspace& workspace, const std::string& path, int32_t type,
-                   ImageEncoder& encoder, Messages& messages);
+                   ImageEncoder& encoder, const CanvasFactory& makeCanvas, Messages& messages);
 
 // What the user picked in the Save As dialog.
 struct SaveAsChoice {
@@ -100,9 +108,9 @@ class SaveAsChooser {
 };
 
 // Save As after the chip set was optimised: asks for a name and type,
-// completes the extension and writes. False when cancelled, for type 10, or
-// when the writer failed.
+// completes the extension and writes. False when cancelled, for "all
+// files", or when the writer failed.
 bool SaveDocumentAs(Workspace& workspace, SaveAsChooser& chooser, ImageEncoder& encoder,
-                    Messages& messages);
+                    const CanvasFactory& makeCanvas, Messages& messages);
 
 }  // namespace kelvor

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "files/binary_document.h"
+#include "files/block_writer.h"
 #include "files/document_saving.h"
 
 namespace kelvor {
@@ -44,75 +45,43 @@ char* FormatCell(char* out, int32_t value) {
   return out + length;
 }
 
-// Collects output in a block and hands it to the sink in large pieces; the
-// map section alone can be millions of lines.
+// Lines with CR LF between them, the first without.
 class LineWriter {
  public:
-  explicit LineWriter(ByteSink& sink) : sink_(sink) { buffer_.resize(BufferSize); }
-  ~LineWriter() { Flush(); }
-  LineWriter(const LineWriter&) = delete;
-  LineWriter& operator=(const LineWriter&) = delete;
+  explicit LineWriter(ByteSink& sink) : out_(sink) {}
 
   // Every line but the first starts with the line end of the one before.
   void NewLine() {
-    if (!first_) Append("\r\n");
+    if (!first_) out_.Append("\r\n");
     first_ = false;
   }
   void Line(std::string_view text) {
     NewLine();
-    Append(text);
+    out_.Append(text);
   }
-  void Append(std::string_view text) {
-    if (text.size() > BufferSize - used_) {
-      Flush();
-      if (text.size() >= BufferSize) {
-        sink_.Put(text.data(), text.size());
-        return;
-      }
-    }
-    std::memcpy(buffer_.data() + used_, text.data(), text.size());
-    used_ += text.size();
-  }
-  void Decimal(int64_t value) { Number(value, 10); }
+  void Decimal(int64_t value) { out_.Number(value); }
   // One line per cell, each a signed decimal (bit 31 set reads as negative).
   // The map is most of a big document, so this loop writes straight into
   // the block.
   void CellLines(const std::vector<MapCell>& cells) {
     for (MapCell cell : cells) {
-      if (BufferSize - used_ < NumberRoom) Flush();
-      char* at = buffer_.data() + used_;
+      char* at = out_.Reserve(CellRoom);
       if (!first_) {
         at[0] = '\r';
         at[1] = '\n';
         at += 2;
       }
       first_ = false;
-      at = FormatCell(at, static_cast<int32_t>(cell));
-      used_ = static_cast<size_t>(at - buffer_.data());
+      out_.Commit(FormatCell(at, static_cast<int32_t>(cell)));
     }
   }
-  void Hex(uint32_t value) { Number(value, 16); }
-  void Space() { Append(" "); }
-  void Flush() {
-    if (used_ > 0) sink_.Put(buffer_.data(), used_);
-    used_ = 0;
-  }
+  void Hex(uint32_t value) { out_.Number(value, 16); }
+  void Space() { out_.Append(" "); }
 
  private:
-  static constexpr size_t BufferSize = size_t{1} << 20;
-  static constexpr size_t NumberRoom = 24;
+  static constexpr size_t CellRoom = 24;
 
-  template <typename T>
-  void Number(T value, int base) {
-    if (BufferSize - used_ < NumberRoom) Flush();
-    char* begin = buffer_.data() + used_;
-    const std::to_chars_result done = std::to_chars(begin, begin + NumberRoom, value, base);
-    used_ += static_cast<size_t>(done.ptr - begin);
-  }
-
-  ByteSink& sink_;
-  std::vector<char> buffer_;
-  size_t used_ = 0;
+  BlockWriter out_;
   bool first_ = true;
 };
 

@@ -146,6 +146,11 @@ void AtomicFile::Put(const void* data, size_t size) {
   buffered_ = size;
 }
 
+bool AtomicFile::Sync() {
+  if (fd_ < 0 || failed_ || !FlushBuffer() || ::fsync(fd_) != 0) failed_ = true;
+  return !failed_;
+}
+
 FileWriteStatus AtomicFile::Commit() {
   if (fd_ < 0) return FileWriteStatus::CannotCreate;
   bool ok = !failed_ && FlushBuffer();

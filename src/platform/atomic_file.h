@@ -39,6 +39,10 @@ class AtomicFile final : public ByteSink {
   bool Open(const std::string& target);
   // Buffered; a failure is remembered and reported by Commit.
   void Put(const void* data, size_t size) override;
+  // Flushes and syncs what was put so far without renaming, so that a writer
+  // can finish the files that go with this one before it commits. False,
+  // and Commit fails, when the bytes did not reach the disk.
+  bool Sync();
   // Flushes, syncs, closes and renames over the target. On any failure the
   // temporary file is removed and the target is left as it was.
   FileWriteStatus Commit();

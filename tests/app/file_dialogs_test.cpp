@@ -31,14 +31,16 @@ class SaveAsDialogTest : public ::testing::Test {
   test::RecordingMessages messages;
 };
 
-TEST_F(SaveAsDialogTest, OffersTheTenTypesWithTheFirstSelected) {
+TEST_F(SaveAsDialogTest, OffersEveryTypeWithTheFirstSelected) {
   SaveAsFileDialog dialog(messages, QString::fromStdString(dir.path().string()),
                           QStringLiteral("stage.kv"));
   const QStringList filters = dialog.nameFilters();
-  ASSERT_EQ(filters.size(), 10);
+  ASSERT_EQ(filters.size(), 12);
   EXPECT_EQ(filters[0], QStringLiteral("KV ファイル（バイナリ形式） (*.kv)"));
   EXPECT_EQ(filters[2], QStringLiteral("マップファイル (*.bin)"));
-  EXPECT_EQ(filters[9], QStringLiteral("すべてのファイル (*.*)"));
+  EXPECT_EQ(filters[9], QStringLiteral("TMX ﾏｯﾌﾟ (*.tmx)"));
+  EXPECT_EQ(filters[10], QStringLiteral("JSON ﾏｯﾌﾟ (*.tmj)"));
+  EXPECT_EQ(filters[11], QStringLiteral("すべてのファイル (*.*)"));
   EXPECT_EQ(dialog.selectedType(), 1);
   EXPECT_EQ(QDir(dialog.directory()).canonicalPath(),
             QDir(QString::fromStdString(dir.path().string())).canonicalPath());
@@ -56,8 +58,10 @@ TEST_F(SaveAsDialogTest, TypeChangeRewritesTheNameField) {
     QString shown;
   };
   const Step steps[] = {
-      {5, {}, "stage.png"}, {3, {}, "stage.bin"}, {1, "level1", "level1.kv"},
-      {10, {}, "level1."},  {2, {}, "level1.kv"}, {9, "", ""},
+      {5, {}, "stage.png"},       {3, {}, "stage.bin"},
+      {1, "level1", "level1.kv"}, {10, {}, "level1.tmx"},
+      {11, {}, "level1.tmj"},     {12, {}, "level1."},
+      {2, {}, "level1.kv"},       {9, "", ""},
   };
   for (const Step& step : steps) {
     if (!step.typed.isNull()) dialog.nameField()->setText(step.typed);
@@ -102,7 +106,7 @@ TEST_F(SaveAsDialogTest, OverwriteIsAskedAboutTheNameReallyWritten) {
 
 TEST_F(SaveAsDialogTest, AllFilesTypeAsksForATypeInsteadOfClosing) {
   SaveAsFileDialog dialog(messages, QString::fromStdString(dir.path().string()), QString());
-  PickType(dialog, 10);
+  PickType(dialog, 12);
   dialog.nameField()->setText(QStringLiteral("stage.kv"));
   dialog.show();
   dialog.accept();

@@ -272,6 +272,11 @@ TEST_F(CliTest, RefusesBadCommandLinesAndUnwritableOutputs) {
       {{"convert", input, dir.File("x.dat"), "--to", "mapdata"}, "must end in .bin"},
       {{"convert", input, dir.File("no/folder/x.kv"), "--to", "binary"}, "cannot create"},
       {{"convert", input, "--to"}, "--to needs a value"},
+      {{"convert", input, dir.File("x.tmx"), "--to", "tmx", "--encoding", "gzip"},
+       "--encoding must be csv or zlib"},
+      {{"convert", input, dir.File("x.kv"), "--to", "text", "--encoding", "zlib"},
+       "--encoding goes with --to tmx or tmj only"},
+      {{"convert", input, dir.File("no/folder/x.tmx"), "--to", "tmx"}, "cannot create"},
       {{"convert", dir.File("stage.txt"), dir.File("x.kv"), "--to", "text"}, "must end in .kv"},
   };
   for (const Case& c : cases) {

@@ -6,6 +6,7 @@
 
 #include "support/fake_image_encoder.h"
 #include "support/fakes.h"
+#include "support/recording_canvas.h"
 #include "support/temp_dir.h"
 #include "workspace/workspace.h"
 
@@ -26,8 +27,10 @@ TEST(SaveAsExtension, AppendedOnlyWhenTheFileNameHasNoDot) {
       {"/maps/v1.2/stage", 6, "/maps/v1.2/stage.bmp"},
       {"/maps/.hidden", 1, "/maps/.hidden"},
       {"stage.", 9, "stage."},
+      {"stage", 10, "stage.tmx"},
+      {"stage", 11, "stage.tmj"},
       // "All files" has no extension of its own: a lone dot, as the dialog always did.
-      {"stage", 10, "stage."},
+      {"stage", 12, "stage."},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(WithDefaultExtension(c.path, c.type), c.expected) << c.path << " type " << c.type;
@@ -46,7 +49,8 @@ TEST(SaveAsExtension, NameFieldIsRewrittenOnTypeChange) {
       {"stage", 3, "stage.bin"},
       {"stage.old.kv", 4, "stage.old.bmp"},
       {"stage.", 1, "stage.kv"},
-      {"stage.kv", 10, "stage."},
+      {"stage.kv", 12, "stage."},
+      {"stage.kv", 11, "stage.tmj"},
       {"maps.v2/stage", 7, "maps.v2/stage.png"},
       {"maps.v2/stage.kv", 8, "maps.v2/stage.bmp"},
       {"日本語.kv", 3, "日本語.bin"},
@@ -67,7 +71,7 @@ TEST(SaveAsExtension, EveryTypeHasItsPatternExtension) {
     EXPECT_NE(std::string(info.text).find(expected), std::string::npos) << type;
   }
   EXPECT_EQ(SaveAsTypeInfo(0).action, SaveAsAction::Nothing);
-  EXPECT_EQ(SaveAsTypeInfo(11).action, SaveAsAction::Nothing);
+  EXPECT_EQ(SaveAsTypeInfo(13).action, SaveAsAction::Nothing);
 }
 
 // Plays the dialog: records what it was opened with, answers with `choice`.
@@ -103,19 +107,22 @@ class SaveAsFlowTest : public ::testing::Test {
 
   bool Save(std::string path, int32_t type) {
     chooser.choice = SaveAsChoice{std::move(path), type};
-    return SaveDocumentAs(ws, chooser, encoder, messages);
+    return SaveDocumentAs(ws, chooser, encoder, canvas, messages);
   }
 
   Workspace ws;
   ScriptedChooser chooser;
   test::FakeImageEncoder encoder;
+  CanvasFactory canvas = [](PixelBuffer& target) {
+    return std::make_unique<test::RecordingCanvas>(target.width, target.height);
+  };
   test::RecordingMessages messages;
   test::TempDir dir;
 };
 
 TEST_F(SaveAsFlowTest, DialogOpensOnTheDocumentsFolderAndName) {
   StoreDocumentPath(ws.document, dir.File("stage.kv"));
-  EXPECT_FALSE(SaveDocumentAs(ws, chooser, encoder, messages));
+  EXPECT_FALSE(SaveDocumentAs(ws, chooser, encoder, canvas, messages));
   EXPECT_EQ(chooser.seenFolder, dir.path().string() + "/");
   EXPECT_EQ(chooser.seenName, "stage.kv");
   // Cancelled: nothing written, the path kept.
@@ -186,8 +193,39 @@ TEST_F(SaveAsFlowTest, ImageTypesExportTheRightPicture) {
   EXPECT_EQ(ws.document.documentPath, "/old/stage.kv");
 }
 
+TEST_F(SaveAsFlowTest, EngineMapTypesWriteTheMapWithItsPicturesAndKeepThePath) {
+  StoreDocumentPath(ws.document, dir.File("stage.kv"));
+  encoder.writeFiles = true;
+  struct Case {
+    int32_t type;
+    std::string name;
+    char first;  // '<' for XML, '{' for JSON
+  };
+  const Case cases[] = {{10, "level1.tmx", '<'}, {11, "level2.tmj", '{'}};
+  for (const Case& c : cases) {
+    ASSERT_TRUE(Save(dir.File(c.name.substr(0, c.name.find('.'))), c.type)) << c.type;
+    const std::vector<uint8_t> map = test::ReadFileBytes(dir.File(c.name));
+    ASSERT_FALSE(map.empty());
+    EXPECT_EQ(map[0], c.first);
+    const std::string stem = c.name.substr(0, c.name.find('.'));
+    for (const char* picture : {".background.png", ".layer.png", ".flags.png"}) {
+      EXPECT_TRUE(std::filesystem::is_regular_file(dir.File(stem + picture))) << stem + picture;
+    }
+  }
+  EXPECT_EQ(ws.document.documentPath, dir.File("stage.kv"));
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_EQ(messages.waitDepth, 0);
+  EXPECT_GT(messages.waitCount, 0);
+
+  // Unlike the other exports, a failure is told.
+  EXPECT_FALSE(Save(dir.File("missing/level3"), 10));
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text, texts::CannotCreateFile);
+  EXPECT_EQ(messages.shown[0].icon, MessageIcon::Error);
+}
+
 TEST_F(SaveAsFlowTest, AllFilesTypeWritesNothing) {
-  EXPECT_FALSE(Save(dir.File("stage.kv"), 10));
+  EXPECT_FALSE(Save(dir.File("stage.kv"), 12));
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
   EXPECT_TRUE(encoder.written.empty());
   EXPECT_TRUE(ws.document.documentPath.empty());

@@ -1,14 +1,11 @@
-#include "cli/json_writer.h"
+#include "base/json_string.h"
 
 #include <cstdint>
 #include <cstdio>
 
-namespace kelvor::cli {
+namespace kelvor {
 
-namespace {
-
-// Length of the valid UTF-8 sequence starting at `i`, or 0.
-size_t Utf8Length(std::string_view text, size_t i) {
+size_t Utf8SequenceLength(std::string_view text, size_t i) {
   const auto byte = [&](size_t at) { return static_cast<uint8_t>(text[at]); };
   const uint8_t lead = byte(i);
   size_t length = 0;
@@ -32,6 +29,8 @@ size_t Utf8Length(std::string_view text, size_t i) {
   return length;
 }
 
+namespace {
+
 void AppendEscape(std::string& out, unsigned value) {
   char buffer[8];
   std::snprintf(buffer, sizeof buffer, "\\u%04x", value);
@@ -45,7 +44,7 @@ std::string JsonString(std::string_view text) {
   for (size_t i = 0; i < text.size();) {
     const auto c = static_cast<uint8_t>(text[i]);
     if (c >= 0x80) {
-      const size_t length = Utf8Length(text, i);
+      const size_t length = Utf8SequenceLength(text, i);
       if (length == 0) {
         AppendEscape(out, c);
         ++i;
@@ -84,4 +83,4 @@ std::string JsonString(std::string_view text) {
   return out;
 }
 
-}  // namespace kelvor::cli
+}  // namespace kelvor
