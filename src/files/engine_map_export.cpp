@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/json_string.h"
+#include "base/program_info.h"
 #include "document/display_settings.h"
 #include "files/block_writer.h"
 #include "files/document_saving.h"

@@ -24,9 +24,6 @@ enum class EngineMapFormat { Tmx, Tmj };
 // gids (32-bit little-endian).
 enum class EngineMapEncoding { Csv, Zlib };
 
-// Stored as the map property "kelvorVersion".
-inline constexpr std::string_view ProgramVersion = "1.51";
-
 // Global tile ids: slot n of the background table is gid 1 + n, slot n of
 // the layer table 257 + n, flags tile f is 513 + f. Slot 0 (no chip) and
 // flags tile 0 (no flag) are written as gid 0, which draws nothing.

@@ -39,7 +39,7 @@ fail() {
 # claim of this run meets no other editor.
 # shellcheck source=../../scripts/private-xvfb.sh
 . "$(dirname "$0")/../../scripts/private-xvfb.sh"
-start_private_xvfb 90 150 1600x1000x24 "$work/xvfb.log" || fail "Xvfb did not start on a free display"
+start_private_xvfb 1600x1000x24 "$work/xvfb.log" || fail "Xvfb did not start on a free display"
 export TMPDIR="$work"
 
 doc="$work/e2e.kv"

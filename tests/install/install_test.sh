@@ -97,7 +97,7 @@ sample="$usr/share/kelvor/examples/sample.kv"
 if command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v xprop >/dev/null; then
   # shellcheck source=../../scripts/private-xvfb.sh
   . "$(dirname "$0")/../../scripts/private-xvfb.sh"
-  start_private_xvfb 151 220 1280x900x24 "$work/xvfb.log" || fail "Xvfb did not start on a free display"
+  start_private_xvfb 1280x900x24 "$work/xvfb.log" || fail "Xvfb did not start on a free display"
   (cd "$work" && export PATH="$usr/bin:$PATH" TMPDIR="$work" &&
     eval "exec ${exec_line/\%f/\"\$sample\"}") >"$work/editor.log" 2>&1 &
   editor=$!
