@@ -308,7 +308,7 @@ TEST_F(TextReaderTest, RefusesDamagedFilesAndLeavesTheDocumentAlone) {
     return Minimal(lines);
   };
   std::vector<std::string> manyNames = {"<bmp1_name>"};
-  for (int i = 0; i < 257; ++i) manyNames.push_back("n" + std::to_string(i));
+  for (int i = 0; i < 257; ++i) manyNames.push_back(test::Numbered("n", i));
   manyNames.push_back("</bmp1_name>");
   std::vector<std::string> manyEntries = {"<chip1>", "<chip1_data>"};
   for (int i = 0; i < 257; ++i) manyEntries.push_back("0 0 0 0 0");
