@@ -61,7 +61,7 @@ struct ParseResult {
 // Limits every reader holds a file to before it stores anything.
 inline constexpr int32_t MaxStoredSheets = 256;
 inline constexpr int32_t MaxStoredNameBytes = 260;  // NUL included
-inline constexpr int32_t MaxTextMapSide = 16384;
+inline constexpr int32_t MaxTextMapSide = MaxMapSide;
 
 // Version strings compare byte by byte as unsigned values up to the first
 // difference or NUL; everything from "1.0" upward is read.
