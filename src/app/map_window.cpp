@@ -177,15 +177,7 @@ void MapWindow::CreatePaletteWindow() {
 }
 
 void MapWindow::OpenDocumentFile(const std::string& path) {
-  OpenRefresh refresh;
-  OpenDocument(workspace_, path, context_.messages, refresh);
-  if (refresh.title) RefreshTitle();
-  if (refresh.scrollExtents) {
-    RefreshMapExtent();
-    RefreshPaletteExtent();
-  }
-  if (refresh.palette) RepaintPalette();
-  RepaintMap();
+  OpenDocumentAndRefresh(context_, path);
 }
 
 void MapWindow::RunCommand(int32_t id) {

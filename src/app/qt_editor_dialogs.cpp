@@ -5,10 +5,10 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "app/map_commands.h"
 #include "app/map_size_dialog.h"
 #include "app/palette_dispatch.h"
 #include "app/transparency_dialog.h"
-#include "files/open_document.h"
 #include "platform/qt/qt_image_codec.h"
 #include "resources/artwork.h"
 #include "workspace/workspace.h"
@@ -76,16 +76,9 @@ void QtEditorDialogs::RunOpenDialog() {
   if (!path) return;
   if (openDocument_) {
     openDocument_(*path);
-    return;
+  } else {
+    OpenDocumentAndRefresh(*context_, *path);
   }
-  OpenRefresh refresh;
-  OpenDocument(context_->workspace, *path, context_->messages, refresh);
-  if (refresh.title) context_->shell.RefreshTitle();
-  if (refresh.scrollExtents) {
-    context_->shell.RefreshMapExtent();
-    context_->shell.RefreshPaletteExtent();
-  }
-  if (refresh.palette) context_->shell.RepaintPalette();
 }
 
 void QtEditorDialogs::RunSaveAsDialog() {

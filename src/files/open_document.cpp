@@ -118,10 +118,14 @@ bool OpenDocument(Workspace& ws, const std::string& path, Messages& messages,
   refresh.scrollExtents = true;
   ResetUndo(ws.undo);
 
-  const std::string text = MissingImageText(
+  refresh.missingImages = MissingImageText(
       missing, document.fileList, ChipFolderPath(ws.folders.exeFolder, ws.folders.chipFolder));
-  if (!text.empty()) messages.Show(text, texts::MissingImagesCaption, MessageIcon::None);
   return true;
+}
+
+void ShowMissingImages(const OpenRefresh& refresh, Messages& messages) {
+  if (refresh.missingImages.empty()) return;
+  messages.Show(refresh.missingImages, texts::MissingImagesCaption, MessageIcon::None);
 }
 
 StartupResult InitializeWorkspace(Workspace& ws, const std::string& exeFolder,

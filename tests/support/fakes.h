@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@ class RecordingMessages : public Messages {
 
   void Show(std::string_view text, std::string_view caption, MessageIcon icon) override {
     shown.push_back({std::string(text), std::string(caption), icon});
+    if (onShow) onShow();
   }
   bool AskYesNo(std::string_view text, std::string_view caption) override {
     asked.push_back({std::string(text), std::string(caption), MessageIcon::None});
@@ -28,6 +30,8 @@ class RecordingMessages : public Messages {
 
   std::vector<Shown> shown;
   std::vector<Shown> asked;
+  // Runs while a box is up, to look at what the user sees behind it.
+  std::function<void()> onShow;
   bool answer = true;
   int waitDepth = 0;  // back to 0 once every wait cursor was restored
   int waitCount = 0;
