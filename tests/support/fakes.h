@@ -15,11 +15,16 @@ class RecordingMessages : public Messages {
     std::string text;
     std::string caption;
     MessageIcon icon;
+    bool owned = true;  // on a window of the program
   };
 
   void Show(std::string_view text, std::string_view caption, MessageIcon icon) override {
     shown.push_back({std::string(text), std::string(caption), icon});
     if (onShow) onShow();
+  }
+  void ShowUnowned(std::string_view text, std::string_view caption, MessageIcon icon) override {
+    Show(text, caption, icon);
+    shown.back().owned = false;
   }
   bool AskYesNo(std::string_view text, std::string_view caption) override {
     asked.push_back({std::string(text), std::string(caption), MessageIcon::None});
