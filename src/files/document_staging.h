@@ -74,6 +74,12 @@ bool IsReadableVersion(std::string_view version);
 void CommitStagedDocument(StagedDocument&& staged, MapDocument& document, ChipSheetTable& sheets,
                           SelectionState& selection);
 
+// A parsed document as a reader takes it: a map listing fewer cells than its
+// size is completed with empty ones, then the document is committed. False,
+// with nothing changed, when the map cannot be allocated.
+bool CommitParsedDocument(StagedDocument&& staged, MapDocument& document, ChipSheetTable& sheets,
+                          SelectionState& selection);
+
 // Shared by both readers: reads `path` (which must end in ".kv"), parses it
 // with `parse` and commits on success. Shows the version message; every other
 // failure is silent.

@@ -7,6 +7,7 @@
 #include "document/chip_sheet.h"
 #include "document/map_document.h"
 #include "document/sheet_menu.h"
+#include "files/document_staging.h"
 
 namespace kelvor {
 
@@ -54,6 +55,11 @@ struct OpenRefresh {
 // that the box never stands over a window still showing the last document.
 bool OpenDocument(Workspace& workspace, const std::string& path, Messages& messages,
                   OpenRefresh& refresh);
+
+// OpenDocument for a document parsed already (the command-line tool's info
+// reads the file once): commits it as a reader would, then does the same.
+bool OpenParsedDocument(Workspace& workspace, const std::string& path, StagedDocument&& staged,
+                        Messages& messages, OpenRefresh& refresh);
 
 // The missing-image box of an open: no icon, the list as its text.
 void ShowMissingImages(const OpenRefresh& refresh, Messages& messages);
