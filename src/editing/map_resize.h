@@ -36,8 +36,8 @@ int32_t ParseSizeField(std::string_view text);
 // Resizes the grid to width x height keeping every cell that still fits at
 // its column and row, or, for a new map, replaces it by an empty grid. With
 // no grid either way makes an empty one. Sides outside 0..MaxMapSide are
-// refused. The selection is cleared for the new
-// size. No undo step is recorded and nothing but the grid changes.
+// refused. The selection is cleared for the new size. No undo step is
+// recorded and nothing but the grid changes.
 MapSizeResult ApplyMapSize(MapGrid& grid, SelectionState& selection, int32_t width, int32_t height,
                            bool newMap);
 
