@@ -3,6 +3,7 @@
 #include "editing/bulk_operations.h"
 #include "editing/undo_history.h"
 #include "files/binary_document.h"
+#include "files/open_document.h"
 #include "platform/messages.h"
 #include "resources/menu_tables.h"
 #include "tools/selection_ops.h"
@@ -52,6 +53,19 @@ void ApplyToolResult(EditorContext& c, const ToolResult& result) {
   if (result.updateTitle) c.shell.RefreshTitle();
   if (result.repaint) c.shell.RepaintMap();
   if (result.cursor != PenCursor::Keep) c.shell.ShowPenCursor(result.cursor);
+}
+
+void OpenDocumentAndRefresh(EditorContext& c, const std::string& path) {
+  OpenRefresh refresh;
+  OpenDocument(c.workspace, path, c.messages, refresh);
+  if (refresh.title) c.shell.RefreshTitle();
+  if (refresh.scrollExtents) {
+    c.shell.RefreshMapExtent();
+    c.shell.RefreshPaletteExtent();
+  }
+  if (refresh.palette) c.shell.RepaintPalette();
+  c.shell.RepaintMap();
+  ShowMissingImages(refresh, c.messages);
 }
 
 bool DispatchMapCommand(EditorContext& c, int32_t id) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "app/editor_context.h"
 
@@ -13,5 +14,10 @@ bool DispatchMapCommand(EditorContext& context, int32_t id);
 
 // Carries out what a map tool asked for: caption, repaint, cursor.
 void ApplyToolResult(EditorContext& context, const ToolResult& result);
+
+// Opens a document (command line, drop, Open dialog) and refreshes what it
+// changed: caption, scroll ranges and palette first, then the report of
+// missing images. A file that cannot be read is reported and changes nothing.
+void OpenDocumentAndRefresh(EditorContext& context, const std::string& path);
 
 }  // namespace kelvor

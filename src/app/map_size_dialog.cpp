@@ -14,7 +14,7 @@
 namespace kelvor {
 namespace {
 
-constexpr std::string_view NegativeSizeText = "幅と高さには 0 以上の数を入れてください";
+constexpr std::string_view SizeRangeText = "幅と高さには 0 から 16384 までの数を入れてください";
 constexpr std::string_view NoMemoryText = "このサイズのマップを作るメモリがありません";
 
 }  // namespace
@@ -91,6 +91,9 @@ MapSizeDialog::MapSizeDialog(Workspace& workspace, Messages& messages, bool newM
   for (UpDownControl* spin : {ui_->control_1001, ui_->control_1003}) {
     spin->SetRange(0, MapSizeSpinMax);
   }
+  for (QLineEdit* field : {ui_->control_1000, ui_->control_1002}) {
+    field->setMaxLength(MapSizeFieldChars);
+  }
   // The fields show the map's real size, also beyond the arrows' range (a
   // loaded map may be wider): OK without a change must not cut the map.
   ui_->control_1000->setText(QString::number(grid.width));
@@ -121,8 +124,8 @@ void MapSizeDialog::accept() {
     case MapSizeStatus::Applied:
       QDialog::accept();
       return;
-    case MapSizeStatus::NegativeSize:
-      messages_.Show(NegativeSizeText, texts::AppCaption, MessageIcon::Warning);
+    case MapSizeStatus::OutOfRange:
+      messages_.Show(SizeRangeText, texts::AppCaption, MessageIcon::Warning);
       break;
     case MapSizeStatus::OutOfMemory:
       messages_.Show(NoMemoryText, texts::AppCaption, MessageIcon::Warning);

@@ -119,16 +119,25 @@ void MapWindow::InstallShortcuts() {
     shortcut->setContext(Qt::ApplicationShortcut);
     shortcut->setAutoRepeat(true);
     const int32_t command = accelerator.command;
-    connect(shortcut, &QShortcut::activated, this, [this, command] { RunCommand(command); });
+    connect(shortcut, &QShortcut::activated, this, [this, command] { RunAccelerator(command); });
   }
   // Ctrl+S saves whenever "上書き保存(&S)" is enabled, as its key hint promises.
   auto* save = new QShortcut(QKeySequence(QKeyCombination(Qt::ControlModifier, Qt::Key_S)), this);
   save->setContext(Qt::ApplicationShortcut);
-  connect(save, &QShortcut::activated, this, [this] {
-    UpdateMapMenuState(menu_, 0, workspace_, palette_ && palette_->isVisible());
-    const MenuItem* item = menu_.FindId(CommandSave);
-    if (item && item->enabled) RunCommand(CommandSave);
-  });
+  connect(save, &QShortcut::activated, this, [this] { RunAccelerator(CommandSave); });
+}
+
+void MapWindow::RunAccelerator(int32_t id) {
+  // A key does nothing while its menu item is greyed: the item's popup gets
+  // the states it would show if opened now (Undo and Redo keep theirs unless
+  // the popup greys them). A command without an item (Space) always runs.
+  for (size_t index = 0; index < menu_.popups.size(); ++index) {
+    if (menu_.popups[index].FindId(id) == nullptr) continue;
+    PreparePopup(static_cast<int32_t>(index));
+    if (!menu_.popups[index].FindId(id)->enabled) return;
+    break;
+  }
+  RunCommand(id);
 }
 
 void MapWindow::Start(const StartOptions& options) {
@@ -165,15 +174,7 @@ void MapWindow::CreatePaletteWindow() {
 }
 
 void MapWindow::OpenDocumentFile(const std::string& path) {
-  OpenRefresh refresh;
-  OpenDocument(workspace_, path, context_.messages, refresh);
-  if (refresh.title) RefreshTitle();
-  if (refresh.scrollExtents) {
-    RefreshMapExtent();
-    RefreshPaletteExtent();
-  }
-  if (refresh.palette) RepaintPalette();
-  RepaintMap();
+  OpenDocumentAndRefresh(context_, path);
 }
 
 void MapWindow::RunCommand(int32_t id) {

@@ -51,6 +51,8 @@ class MapWindow : public QMainWindow, public ShellActions {
 
   // Runs a command of the map window (menu, context menu, accelerator).
   void RunCommand(int32_t id);
+  // A key of a command: runs it only while its menu item is enabled.
+  void RunAccelerator(int32_t id);
   // Opens a document (command line, dropped file, Open dialog) and refreshes
   // what it changed; a file that cannot be read is reported and changes nothing.
   void OpenDocumentFile(const std::string& path);

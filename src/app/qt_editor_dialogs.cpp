@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "app/map_commands.h"
 #include "app/map_size_dialog.h"
 #include "app/palette_dispatch.h"
 #include "app/transparency_dialog.h"
@@ -84,16 +85,9 @@ void QtEditorDialogs::RunOpenDialog() {
   if (!path) return;
   if (openDocument_) {
     openDocument_(*path);
-    return;
+  } else {
+    OpenDocumentAndRefresh(*context_, *path);
   }
-  OpenRefresh refresh;
-  OpenDocument(context_->workspace, *path, context_->messages, refresh);
-  if (refresh.title) context_->shell.RefreshTitle();
-  if (refresh.scrollExtents) {
-    context_->shell.RefreshMapExtent();
-    context_->shell.RefreshPaletteExtent();
-  }
-  if (refresh.palette) context_->shell.RepaintPalette();
 }
 
 void QtEditorDialogs::RunSaveAsDialog() {

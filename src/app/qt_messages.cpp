@@ -13,10 +13,19 @@ QString ToQString(std::string_view text) {
 }  // namespace
 
 void QtMessages::Show(std::string_view text, std::string_view caption, MessageIcon icon) {
+  ShowBox(text, caption, icon, owner_);
+}
+
+void QtMessages::ShowUnowned(std::string_view text, std::string_view caption, MessageIcon icon) {
+  ShowBox(text, caption, icon, nullptr);
+}
+
+void QtMessages::ShowBox(std::string_view text, std::string_view caption, MessageIcon icon,
+                         QWidget* owner) {
   QMessageBox::Icon boxIcon = QMessageBox::NoIcon;
   if (icon == MessageIcon::Warning) boxIcon = QMessageBox::Warning;
   if (icon == MessageIcon::Error) boxIcon = QMessageBox::Critical;
-  QMessageBox box(boxIcon, ToQString(caption), ToQString(text), QMessageBox::Ok, owner_);
+  QMessageBox box(boxIcon, ToQString(caption), ToQString(text), QMessageBox::Ok, owner);
   box.exec();
 }
 

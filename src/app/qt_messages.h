@@ -14,11 +14,14 @@ class QtMessages : public Messages {
   void SetOwner(QWidget* owner) { owner_ = owner; }
 
   void Show(std::string_view text, std::string_view caption, MessageIcon icon) override;
+  void ShowUnowned(std::string_view text, std::string_view caption, MessageIcon icon) override;
   bool AskYesNo(std::string_view text, std::string_view caption) override;
   void BeginWait() override;
   void EndWait() override;
 
  private:
+  void ShowBox(std::string_view text, std::string_view caption, MessageIcon icon, QWidget* owner);
+
   QPointer<QWidget> owner_;
 };
 

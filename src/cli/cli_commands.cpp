@@ -159,8 +159,20 @@ int Info(const Options& options, const std::string& exeFolder, std::ostream& out
          std::ostream& err) {
   if (options.operands.size() != 1) return Fail(err, "info needs exactly one document");
   const std::string& path = options.operands[0];
-  const ProbedDocument probed = ProbeDocument(path);
+  ProbedDocument probed = ProbeDocument(path);
   if (!probed.ok) return Fail(err, path + ": " + probed.reason);
+
+  // What the file itself holds, taken before the parsed document is handed
+  // over below: the file is read once, not probed and then opened.
+  const StagedDocument& doc = probed.document;
+  const std::string version = doc.version;
+  const std::vector<StoredSheetRecord> records = doc.sheetRecords;
+  const int32_t width = doc.grid ? doc.grid->width : 0;
+  const int32_t height = doc.grid ? doc.grid->height : 0;
+  const int32_t used[2] = {UsedChips(doc.tables[0]), UsedChips(doc.tables[1])};
+  const std::vector<std::string> names = StoredNames(doc);
+  const auto usedNames = std::count_if(names.begin(), names.end(),
+                                       [](const std::string& name) { return !name.empty(); });
 
   // With a chip-set folder the document is opened as the editor opens it,
   // to tell which of its images the folder lacks. A folder that is not there
@@ -179,29 +191,21 @@ int Info(const Options& options, const std::string& exeFolder, std::ostream& out
     std::unique_ptr<Workspace> workspace = StartWorkspace(exeFolder, options.chipFolder);
     CollectedMessages messages;
     OpenRefresh refresh;
-    if (!OpenDocument(*workspace, path, messages, refresh)) {
+    if (!OpenParsedDocument(*workspace, path, std::move(probed.document), messages, refresh)) {
       return Fail(err, path + ": the document cannot be opened");
     }
     sheetList = SummarizeSheets(workspace->sheets);
     missingNames = MissingNames(*workspace);
   }
 
-  const StagedDocument& doc = probed.document;
-  const int32_t width = doc.grid ? doc.grid->width : 0;
-  const int32_t height = doc.grid ? doc.grid->height : 0;
-  const int32_t used[2] = {UsedChips(doc.tables[0]), UsedChips(doc.tables[1])};
-  const std::vector<std::string> names = StoredNames(doc);
-  const auto usedNames = std::count_if(names.begin(), names.end(),
-                                       [](const std::string& name) { return !name.empty(); });
-
   if (options.json) {
-    out << "{\"form\":" << JsonString(probed.form) << ",\"version\":" << JsonString(doc.version)
+    out << "{\"form\":" << JsonString(probed.form) << ",\"version\":" << JsonString(version)
         << ",\"width\":" << width << ",\"height\":" << height << ",\"chipsUsed\":[" << used[0]
         << "," << used[1] << "],\"fileNames\":[";
     for (size_t i = 0; i < names.size(); ++i) out << (i ? "," : "") << JsonString(names[i]);
     out << "],\"sheetRecords\":[";
-    for (size_t i = 0; i < doc.sheetRecords.size(); ++i) {
-      const StoredSheetRecord& record = doc.sheetRecords[i];
+    for (size_t i = 0; i < records.size(); ++i) {
+      const StoredSheetRecord& record = records[i];
       out << (i ? "," : "") << "{\"name\":" << JsonString(record.name)
           << ",\"transparent\":" << record.transparent
           << ",\"transparentColor\":" << record.transparentColor
@@ -228,13 +232,13 @@ int Info(const Options& options, const std::string& exeFolder, std::ostream& out
     return 0;
   }
   out << "form: " << probed.form << "\n";
-  out << "version: " << doc.version << "\n";
+  out << "version: " << version << "\n";
   out << "map: " << width << " x " << height << "\n";
   out << "chips used: " << used[0] << "/255 background, " << used[1] << "/255 layer\n";
   out << "file names: " << usedNames << "/256\n";
   for (size_t i = 0; i < names.size(); ++i) out << "  " << i << " " << names[i] << "\n";
-  out << "sheet records: " << doc.sheetRecords.size() << "\n";
-  for (const StoredSheetRecord& record : doc.sheetRecords) {
+  out << "sheet records: " << records.size() << "\n";
+  for (const StoredSheetRecord& record : records) {
     out << "  " << record.name << ": transparent " << record.transparent << ", colour "
         << Hex(record.transparentColor) << ", " << record.chipColumns << " x " << record.chipRows
         << " chips\n";

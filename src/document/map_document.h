@@ -15,6 +15,10 @@ namespace kelvor {
 // Paths and names are byte strings of at most 259 bytes (260 with the NUL).
 inline constexpr size_t MaxPathBytes = 259;
 
+// The widest and highest map: both document readers refuse larger sides, so
+// the size dialog does too. The views count pixels of such sides in 32 bits.
+inline constexpr int32_t MaxMapSide = 16384;
+
 // The map: width x height cells in row-major order, or no map at all.
 // A grid of width or height 0 can exist (the size dialog accepts 0).
 struct MapGrid {

@@ -17,7 +17,7 @@ int32_t ParseSizeField(std::string_view text) {
     negative = text[i] == '-';
     ++i;
   }
-  int32_t value = 0;  // four characters never overflow
+  int32_t value = 0;  // five characters never overflow
   for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
     value = value * 10 + (text[i] - '0');
   }
@@ -26,7 +26,9 @@ int32_t ParseSizeField(std::string_view text) {
 
 MapSizeResult ApplyMapSize(MapGrid& grid, SelectionState& selection, int32_t width, int32_t height,
                            bool newMap) {
-  if (width < 0 || height < 0) return {MapSizeStatus::NegativeSize, false};
+  if (width < 0 || height < 0 || width > MaxMapSide || height > MaxMapSide) {
+    return {MapSizeStatus::OutOfRange, false};
+  }
   std::vector<MapCell> fresh;
   try {
     fresh.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);

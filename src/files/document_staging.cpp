@@ -109,8 +109,13 @@ bool ReadDocumentFile(const std::string& path, MapDocument& document, ChipSheetT
     return false;
   }
   if (result.status != ParseStatus::Ok) return false;
-  if (!CompleteGrid(result.document)) return false;
-  CommitStagedDocument(std::move(result.document), document, sheets, selection);
+  return CommitParsedDocument(std::move(result.document), document, sheets, selection);
+}
+
+bool CommitParsedDocument(StagedDocument&& staged, MapDocument& document, ChipSheetTable& sheets,
+                          SelectionState& selection) {
+  if (!CompleteGrid(staged)) return false;
+  CommitStagedDocument(std::move(staged), document, sheets, selection);
   return true;
 }
 

@@ -61,7 +61,7 @@ struct ParseResult {
 // Limits every reader holds a file to before it stores anything.
 inline constexpr int32_t MaxStoredSheets = 256;
 inline constexpr int32_t MaxStoredNameBytes = 260;  // NUL included
-inline constexpr int32_t MaxTextMapSide = 16384;
+inline constexpr int32_t MaxTextMapSide = MaxMapSide;
 
 // Version strings compare byte by byte as unsigned values up to the first
 // difference or NUL; everything from "1.0" upward is read.
@@ -72,6 +72,12 @@ bool IsReadableVersion(std::string_view version);
 // ASCII case (flags only when the sheet still has the stored size in chips).
 // The selection is reset for the new grid. Never loads or unloads a sheet.
 void CommitStagedDocument(StagedDocument&& staged, MapDocument& document, ChipSheetTable& sheets,
+                          SelectionState& selection);
+
+// A parsed document as a reader takes it: a map listing fewer cells than its
+// size is completed with empty ones, then the document is committed. False,
+// with nothing changed, when the map cannot be allocated.
+bool CommitParsedDocument(StagedDocument&& staged, MapDocument& document, ChipSheetTable& sheets,
                           SelectionState& selection);
 
 // Shared by both readers: reads `path` (which must end in ".kv"), parses it

@@ -26,6 +26,29 @@ void ClearPlacementMarks(ChipSheet& sheet) {
   for (size_t i = 0; i < chips && i < flags.size(); ++i) flags[i] &= ~ChipFlagSelected;
 }
 
+// Everything an open does once the document has been read.
+void FinishOpen(Workspace& ws, const std::string& path, OpenRefresh& refresh) {
+  MapDocument& document = ws.document;
+  for (int32_t i = 0; i < ws.sheets.sheetCount; ++i) {
+    ApplyTransparentColor(ws.sheets.sheets[static_cast<size_t>(i)]);
+  }
+  refresh.palette = true;
+
+  MissingImageList missing{};
+  RebuildChipAtlases(document, ws.sheets, missing);
+
+  refresh.title = true;
+  StoreDocumentPath(document, path);
+  if (ws.sheets.currentSheet >= 0 && ws.sheets.currentSheet < ChipSheetSlots) {
+    ClearPlacementMarks(ws.sheets.Current());
+  }
+  refresh.scrollExtents = true;
+  ResetUndo(ws.undo);
+
+  refresh.missingImages = MissingImageText(
+      missing, document.fileList, ChipFolderPath(ws.folders.exeFolder, ws.folders.chipFolder));
+}
+
 }  // namespace
 
 void CreateChipAtlases(MapDocument& document) {
@@ -95,33 +118,29 @@ std::string MissingImageText(const MissingImageList& missing, const ChipFileList
 bool OpenDocument(Workspace& ws, const std::string& path, Messages& messages,
                   OpenRefresh& refresh) {
   refresh = OpenRefresh{};
-  MapDocument& document = ws.document;
-  if (!ReadTextDocument(path, document, ws.sheets, ws.selection, messages) &&
-      !ReadBinaryDocument(path, document, ws.sheets, ws.selection, messages)) {
+  if (!ReadTextDocument(path, ws.document, ws.sheets, ws.selection, messages) &&
+      !ReadBinaryDocument(path, ws.document, ws.sheets, ws.selection, messages)) {
     messages.Show(texts::CannotReadFile, texts::AppCaption, MessageIcon::Warning);
     return false;
   }
-
-  for (int32_t i = 0; i < ws.sheets.sheetCount; ++i) {
-    ApplyTransparentColor(ws.sheets.sheets[static_cast<size_t>(i)]);
-  }
-  refresh.palette = true;
-
-  MissingImageList missing{};
-  RebuildChipAtlases(document, ws.sheets, missing);
-
-  refresh.title = true;
-  StoreDocumentPath(document, path);
-  if (ws.sheets.currentSheet >= 0 && ws.sheets.currentSheet < ChipSheetSlots) {
-    ClearPlacementMarks(ws.sheets.Current());
-  }
-  refresh.scrollExtents = true;
-  ResetUndo(ws.undo);
-
-  const std::string text = MissingImageText(
-      missing, document.fileList, ChipFolderPath(ws.folders.exeFolder, ws.folders.chipFolder));
-  if (!text.empty()) messages.Show(text, texts::MissingImagesCaption, MessageIcon::None);
+  FinishOpen(ws, path, refresh);
   return true;
+}
+
+bool OpenParsedDocument(Workspace& ws, const std::string& path, StagedDocument&& staged,
+                        Messages& messages, OpenRefresh& refresh) {
+  refresh = OpenRefresh{};
+  if (!CommitParsedDocument(std::move(staged), ws.document, ws.sheets, ws.selection)) {
+    messages.Show(texts::CannotReadFile, texts::AppCaption, MessageIcon::Warning);
+    return false;
+  }
+  FinishOpen(ws, path, refresh);
+  return true;
+}
+
+void ShowMissingImages(const OpenRefresh& refresh, Messages& messages) {
+  if (refresh.missingImages.empty()) return;
+  messages.Show(refresh.missingImages, texts::MissingImagesCaption, MessageIcon::None);
 }
 
 StartupResult InitializeWorkspace(Workspace& ws, const std::string& exeFolder,

@@ -7,6 +7,7 @@
 #include "document/chip_sheet.h"
 #include "document/map_document.h"
 #include "document/sheet_menu.h"
+#include "files/document_staging.h"
 
 namespace kelvor {
 
@@ -35,19 +36,33 @@ MissingImageList FindMissingImages(const MapDocument& document, const ChipSheetT
 std::string MissingImageText(const MissingImageList& missing, const ChipFileList& fileList,
                              const std::string& chipFolderPath);
 
-// What the shell must refresh after an open.
+// What the shell must refresh after an open, and then report.
 struct OpenRefresh {
   bool title = false;          // the caption's usage counts
   bool scrollExtents = false;  // both views' scroll ranges
   bool palette = false;        // the palette shows re-keyed sheets
+  // The chip-set images the document names but the folder lacks, one line
+  // each (MissingImageText); empty when none is missing.
+  std::string missingImages;
 };
 
 // Reads a document (text form first, then binary), then re-keys the sheets,
-// rebuilds the atlases, reports missing images, records the path, clears the
-// current sheet's placement marks and resets the undo history. A file
-// neither reader takes gives "ファイルを読み込めません" and changes nothing.
+// rebuilds the atlases, records the path, clears the current sheet's
+// placement marks, resets the undo history and lists the missing images. A
+// file neither reader takes gives "ファイルを読み込めません" and changes
+// nothing. The missing images are left for the caller to show with
+// ShowMissingImages once the caption and the scroll ranges are refreshed, so
+// that the box never stands over a window still showing the last document.
 bool OpenDocument(Workspace& workspace, const std::string& path, Messages& messages,
                   OpenRefresh& refresh);
+
+// OpenDocument for a document parsed already (the command-line tool's info
+// reads the file once): commits it as a reader would, then does the same.
+bool OpenParsedDocument(Workspace& workspace, const std::string& path, StagedDocument&& staged,
+                        Messages& messages, OpenRefresh& refresh);
+
+// The missing-image box of an open: no icon, the list as its text.
+void ShowMissingImages(const OpenRefresh& refresh, Messages& messages);
 
 struct StartupResult {
   SheetMenu sheetMenu;

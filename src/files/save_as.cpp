@@ -5,6 +5,7 @@
 #include "files/image_export.h"
 #include "files/map_data_export.h"
 #include "files/text_document.h"
+#include "platform/messages.h"
 #include "workspace/workspace.h"
 
 namespace kelvor {
@@ -16,6 +17,13 @@ bool IsFolderSeparator(char c) {
 #else
   return c == '/';
 #endif
+}
+
+// The picture exports report nothing themselves; a picture that was refused
+// (too large for one image) or could not be written must not pass for saved.
+bool ReportPicture(bool written, Messages& messages) {
+  if (!written) messages.Show(texts::CannotSaveFile, texts::AppCaption, MessageIcon::Warning);
+  return written;
 }
 
 }  // namespace
@@ -64,11 +72,12 @@ bool RunSaveAsType(Workspace& workspace, const std::string& path, int32_t type,
     case SaveAsAction::MapData:
       return ExportMapData(path, document.grid);
     case SaveAsAction::BackgroundAtlas:
-      return ExportAtlasImage(path, document, 0, encoder, messages);
+      return ReportPicture(ExportAtlasImage(path, document, 0, encoder, messages), messages);
     case SaveAsAction::LayerAtlas:
-      return ExportAtlasImage(path, document, 1, encoder, messages);
+      return ReportPicture(ExportAtlasImage(path, document, 1, encoder, messages), messages);
     case SaveAsAction::MapImage:
-      return ExportMapImage(path, document, workspace.display.showLayer, encoder, messages);
+      return ReportPicture(
+          ExportMapImage(path, document, workspace.display.showLayer, encoder, messages), messages);
     case SaveAsAction::TmxMap:
       return ExportEngineMap(path, document, EngineMapFormat::Tmx, encoder, makeCanvas, messages);
     case SaveAsAction::TmjMap:

@@ -85,7 +85,8 @@ std::string WithDefaultExtension(std::string_view path, int32_t type);
 std::string RewriteNameForType(std::string_view fieldText, int32_t type);
 
 // Runs the writer or exporter of `type` on the final path. The document
-// writers record the path on success; the exports never do. "All files"
+// writers record the path on success; the exports never do. A picture export
+// that is refused or fails shows "ファイルを保存できません". "All files"
 // writes nothing and gives false. `makeCanvas` draws the flags tiles of the
 // engine maps.
 bool RunSaveAsType(Workspace& workspace, const std::string& path, int32_t type,

@@ -108,10 +108,13 @@ void WriteSheet(LineWriter& out, const ChipSheet& sheet) {
   out.Decimal(sheet.chipRows);
   out.Line("</bmp2_chip_count>");
   out.Line("<bmp2_flag>");
-  if (sheet.HasFlags() && sheet.chipColumns > 0) {
+  if (sheet.HasFlags()) {
+    // 2 x chipRows lines of 2 x chipColumns values: a sheet narrower than a
+    // chip still gets its (empty) lines, which its reading depends on.
     const size_t rowSize = 2 * static_cast<size_t>(sheet.chipColumns);
     const std::vector<uint8_t>& flags = *sheet.chipFlags;
-    const size_t rows = std::min(flags.size(), sheet.FlagBlockSize()) / rowSize;
+    size_t rows = sheet.chipRows > 0 ? 2 * static_cast<size_t>(sheet.chipRows) : 0;
+    if (rowSize > 0) rows = std::min(rows, std::min(flags.size(), sheet.FlagBlockSize()) / rowSize);
     for (size_t row = 0; row < rows; ++row) {
       out.NewLine();
       for (size_t i = 0; i < rowSize; ++i) {

@@ -44,6 +44,10 @@ class Messages {
   virtual ~Messages() = default;
   // An OK box. An empty caption is shown as empty.
   virtual void Show(std::string_view text, std::string_view caption, MessageIcon icon) = 0;
+  // An OK box that belongs to no window of the program.
+  virtual void ShowUnowned(std::string_view text, std::string_view caption, MessageIcon icon) {
+    Show(text, caption, icon);
+  }
   // A Yes/No question; true for Yes.
   virtual bool AskYesNo(std::string_view text, std::string_view caption) = 0;
   virtual void BeginWait() {}

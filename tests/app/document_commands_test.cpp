@@ -28,16 +28,29 @@ class DocumentCommandsTest : public EditorFixture {
 TEST_F(DocumentCommandsTest, CommandLineOpensOnlyTheFirstArgument) {
   const std::string first = CopyOfSample("first.kv");
   const std::string second = CopyOfSample("second.kv");
+  // What the windows show while the missing-image box is up.
+  std::string titleBehindBox;
+  int32_t scrollBehindBox = -1;
+  messages.onShow = [&] {
+    titleBehindBox = window->windowTitle().toStdString();
+    scrollBehindBox = window->scroll().horizontal.max;
+  };
   StartEditor(Chips::TestSheet, {first, second});
   EXPECT_EQ(ws.document.documentPath, first);
   EXPECT_EQ(ws.document.grid.width, 30);
   EXPECT_EQ(ws.document.grid.height, 20);
   EXPECT_TRUE(ws.input.mouseEnabled);
   // The caption counts the document's chips and files.
-  EXPECT_EQ(window->windowTitle().toStdString(),
-            "Kelvor    使用ﾁｯﾌﾟ数： 10/255(背景),   8/255(ﾚｲﾔｰ)    使用ﾌｧｲﾙ数： 2/256");
+  const std::string title =
+      "Kelvor    使用ﾁｯﾌﾟ数： 10/255(背景),   8/255(ﾚｲﾔｰ)    使用ﾌｧｲﾙ数： 2/256";
+  EXPECT_EQ(window->windowTitle().toStdString(), title);
   // The map view got its extent: 960 x 640 pixels in a 640 x 480 window.
   EXPECT_EQ(window->scroll().horizontal.max, 959);
+  // Both were up to date before the box came.
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].caption, texts::MissingImagesCaption);
+  EXPECT_EQ(titleBehindBox, title);
+  EXPECT_EQ(scrollBehindBox, 959);
 }
 
 TEST_F(DocumentCommandsTest, UnreadableArgumentIsReportedAndChangesNothing) {

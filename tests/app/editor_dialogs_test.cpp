@@ -13,6 +13,7 @@
 #include "app/map_size_dialog.h"
 #include "app/palette_dispatch.h"
 #include "app/qt_editor_dialogs.h"
+#include "app/qt_messages.h"
 #include "app/transparency_dialog.h"
 #include "editor_fixture.h"
 #include "resources/menu_tables.h"
@@ -270,6 +271,28 @@ TEST_F(EditorDialogsTest, AboutBoxShowsNameVersionAndIcon) {
   });
   window->RunCommand(CommandAbout);
   EXPECT_TRUE(shown);
+}
+
+TEST(QtMessagesTest, BoxesStandOnTheEditorWindowUnlessUnowned) {
+  test::TestApplication();
+  QWidget window;
+  QtMessages messages(&window);
+  for (bool unowned : {false, true}) {
+    QWidget* parent = nullptr;
+    QString caption;
+    test::WhenModalShows<QMessageBox>([&parent, &caption](QMessageBox* box) {
+      parent = box->parentWidget();
+      caption = box->windowTitle();
+      box->accept();
+    });
+    if (unowned) {
+      messages.ShowUnowned(texts::SaveAsBitmap, "", MessageIcon::Warning);
+    } else {
+      messages.Show(texts::CannotSaveFile, texts::AppCaption, MessageIcon::Warning);
+    }
+    EXPECT_EQ(parent, unowned ? nullptr : &window) << unowned;
+    EXPECT_EQ(caption, unowned ? QString() : QStringLiteral("Kelvor"));
+  }
 }
 
 }  // namespace

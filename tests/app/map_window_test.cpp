@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QScrollBar>
+#include <filesystem>
 
 #include "app/palette_window.h"
 #include "editor_fixture.h"
@@ -96,6 +97,37 @@ TEST_F(MapWindowTest, UndoMenuStateIsPushedWhenTheHistoryChanges) {
   EXPECT_FALSE(redo->isEnabled());
   window->RunCommand(CommandUndo);
   EXPECT_TRUE(redo->isEnabled());
+}
+
+TEST_F(MapWindowTest, UndoAndRedoKeysDoNothingWhileTheirItemsAreGrey) {
+  StartEditor();
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  NewMap(4, 4);
+  MarkChips({{0, 0}});
+  Click(mapViewport(), CellCenter(1, 1));
+  const MapCell stamped = Cell(1, 1);
+  ASSERT_NE(stamped, 0u);
+  const std::filesystem::path sheet = dir.path() / "map_chip" / "tiles.png";
+  auto reloadSheets = [this] { window->paletteWindow()->RunCommand(CommandReloadSheets); };
+
+  // Without sheets the Edit popup greys both items, and the keys obey them.
+  std::filesystem::remove(sheet);
+  reloadSheets();
+  QTest::keyClick(mapViewport(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(Cell(1, 1), stamped);
+  EXPECT_FALSE(window->menus().FindAction(CommandUndo)->isEnabled());
+  // Back with sheets, they stay grey until the history next changes.
+  WriteTestSheet(sheet.string());
+  reloadSheets();
+  QTest::keyClick(mapViewport(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(Cell(1, 1), stamped);
+  MarkChips({{0, 0}});
+  Click(mapViewport(), CellCenter(2, 2));
+  QTest::keyClick(mapViewport(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(Cell(2, 2), 0u);
+  QTest::keyClick(mapViewport(), Qt::Key_Y, Qt::ControlModifier);
+  EXPECT_NE(Cell(2, 2), 0u);
 }
 
 TEST_F(MapWindowTest, HeldLettersEraseChips) {

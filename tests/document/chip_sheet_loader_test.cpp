@@ -77,7 +77,7 @@ TEST_F(ChipSheetScanTest, NeverOpensPipesOrDevices) {
 }
 
 TEST_F(ChipSheetScanTest, StopsAtTwoHundredFiftySixSheetsAndRescansCleanly) {
-  for (int i = 0; i < 300; ++i) AddFile("s" + std::to_string(i) + ".png", SolidImage(32, 32));
+  for (int i = 0; i < 300; ++i) AddFile(test::Numbered("s", i, ".png"), SolidImage(32, 32));
   Scan();
   const SheetMenu menu = Scan();
   EXPECT_EQ(sheets.sheetCount, 256);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "editing/bulk_operations.h"
+#include "support/temp_dir.h"
 
 namespace kelvor {
 namespace {
@@ -287,7 +288,7 @@ TEST(OptimizeChipSetTest, MatchesTheStepByStepCompactionOnRandomDocuments) {
     SCOPED_TRACE(round);
     MapDocument doc;
     StartDocument(doc);
-    for (int32_t f = 0; f < 8; ++f) doc.fileList.names[f] = "f" + std::to_string(f);
+    for (int32_t f = 0; f < 8; ++f) doc.fileList.names[f] = test::Numbered("f", f);
     for (ChipTable& table : doc.tables) {
       for (int32_t slot = 1; slot < 256; ++slot) {
         if (random() % 3 != 0) UseSlot(table, slot, static_cast<int32_t>(random() % 8), slot, 0);
@@ -322,7 +323,7 @@ TEST(OptimizeChipSetTest, MatchesTheStepByStepCompactionOnRandomDocuments) {
         EXPECT_EQ(got.used, want.used) << level << ":" << slot;
         EXPECT_EQ(got.column, want.column) << level << ":" << slot;
         if (got.used && slot > 0) {
-          EXPECT_EQ(doc.fileList.names[got.file], "f" + std::to_string(want.file));
+          EXPECT_EQ(doc.fileList.names[got.file], test::Numbered("f", want.file));
         }
       }
     }

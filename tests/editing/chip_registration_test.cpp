@@ -5,6 +5,7 @@
 
 #include "editing/chip_registration.h"
 #include "editing/tool_workspace.h"
+#include "support/temp_dir.h"
 
 namespace kelvor {
 namespace {
@@ -126,7 +127,7 @@ TEST_F(ChipRegistrationTest, FullTableRefusesNewChipsButReusesOld) {
 
 TEST_F(ChipRegistrationTest, FullFileListRefusesTheChip) {
   for (int32_t i = 0; i < ChipFileSlots; ++i) {
-    ws.document.fileList.names[static_cast<size_t>(i)] = "f" + std::to_string(i) + ".png";
+    ws.document.fileList.names[static_cast<size_t>(i)] = test::Numbered("f", i, ".png");
   }
   const PlacementItem item = Register(LevelBackground, 0, 0);
   EXPECT_EQ(item.tableColumn, -1);

@@ -26,9 +26,9 @@ MapGrid NumberedGrid(int32_t width, int32_t height) {
 
 TEST(ParseSizeFieldTest, ReadsTheFieldAsTheDialogDoes) {
   const std::vector<std::pair<std::string, int32_t>> cases = {
-      {"1000", 1000}, {"20", 20},      {"  12", 12},   {"\t7", 7},     {"+7", 7},
-      {"-5", -5},     {"12ab", 12},    {"abc", 0},     {"", 0},        {" -", 0},
-      {"0", 0},       {"40961", 4096}, {"-999", -999}, {"9999", 9999}, {" 1 2", 1},
+      {"1000", 1000}, {"20", 20},        {"  12", 12},   {"\t7", 7},     {"+7", 7},
+      {"-5", -5},     {"12ab", 12},      {"abc", 0},     {"", 0},        {" -", 0},
+      {"0", 0},       {"163841", 16384}, {"-999", -999}, {"9999", 9999}, {" 1 2", 1},
   };
   for (const auto& [text, value] : cases) EXPECT_EQ(ParseSizeField(text), value) << text;
 }
@@ -89,9 +89,11 @@ TEST(ApplyMapSizeTest, RefusedSizesLeaveEverythingAsItWas) {
     MapSizeStatus status;
   };
   const std::vector<Case> cases = {
-      {-1, 5, MapSizeStatus::NegativeSize},
-      {5, -999, MapSizeStatus::NegativeSize},
-      {-3, -3, MapSizeStatus::NegativeSize},
+      {-1, 5, MapSizeStatus::OutOfRange},
+      {5, -999, MapSizeStatus::OutOfRange},
+      {-3, -3, MapSizeStatus::OutOfRange},
+      {MaxMapSide + 1, 5, MapSizeStatus::OutOfRange},
+      {5, MaxMapSide + 1, MapSizeStatus::OutOfRange},
   };
   for (const Case& c : cases) {
     for (bool newMap : {false, true}) {

@@ -224,6 +224,26 @@ TEST_F(SaveAsFlowTest, EngineMapTypesWriteTheMapWithItsPicturesAndKeepThePath) {
   EXPECT_EQ(messages.shown[0].icon, MessageIcon::Error);
 }
 
+TEST_F(SaveAsFlowTest, RefusedOrFailedPictureIsReported) {
+  StoreDocumentPath(ws.document, "/old/stage.kv");
+  // 600 x 500 cells: more pixels than one picture may hold, refused unwritten.
+  ASSERT_TRUE(ws.document.grid.Allocate(600, 500));
+  EXPECT_FALSE(Save(dir.File("big"), 9));
+  EXPECT_TRUE(encoder.written.empty());
+  // A picture the encoder cannot write, for each kind of picture.
+  ASSERT_TRUE(ws.document.grid.Allocate(2, 1));
+  encoder.result = false;
+  for (int32_t type : {4, 7, 8}) EXPECT_FALSE(Save(dir.File("out"), type)) << type;
+
+  ASSERT_EQ(messages.shown.size(), 4u);
+  for (const test::RecordingMessages::Shown& shown : messages.shown) {
+    EXPECT_EQ(shown.text, texts::CannotSaveFile);
+    EXPECT_EQ(shown.caption, texts::AppCaption);
+    EXPECT_EQ(shown.icon, MessageIcon::Warning);
+  }
+  EXPECT_EQ(ws.document.documentPath, "/old/stage.kv");
+}
+
 TEST_F(SaveAsFlowTest, AllFilesTypeWritesNothing) {
   EXPECT_FALSE(Save(dir.File("stage.kv"), 12));
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));

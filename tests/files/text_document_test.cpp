@@ -160,6 +160,25 @@ class TextReaderTest : public ::testing::Test {
   test::RecordingMessages messages;
 };
 
+TEST_F(TextReaderTest, ASheetWithoutChipColumnsKeepsItsEmptyFlagLines) {
+  // 16 x 64 pixels: 0 x 2 chips, so four flag lines without values. As the
+  // last sheet its lines are what lets the document be read again.
+  SmallDocument small;
+  test::LoadSheet(small.sheets, "post.png", 0, 2);
+  const std::string text = Serialize(small.document, small.sheets);
+  EXPECT_NE(text.find("<bmp2_name>\r\npost.png\r\n</bmp2_name>\r\n<bmp2_transparent>\r\n0 0\r\n"
+                      "</bmp2_transparent>\r\n<bmp2_chip_count>\r\n0 2\r\n</bmp2_chip_count>\r\n"
+                      "<bmp2_flag>\r\n\r\n\r\n\r\n\r\n</bmp2_flag>\r\n</bmp2>"),
+            std::string::npos)
+      << text;
+
+  test::LoadSheet(sheets, "tiles.png", 2, 1);
+  test::LoadSheet(sheets, "Big Sheet.png", 1, 1);
+  test::LoadSheet(sheets, "post.png", 0, 2);
+  ASSERT_TRUE(Read(text));
+  EXPECT_TRUE(Snapshot() == DocumentSnapshot::Of(small.document, small.sheets, selection));
+}
+
 TEST_F(TextReaderTest, ReadsWhatTheWriterWroteWithEitherLineEnd) {
   SmallDocument small;
   for (std::string_view end : {"\r\n", "\n"}) {
@@ -308,7 +327,7 @@ TEST_F(TextReaderTest, RefusesDamagedFilesAndLeavesTheDocumentAlone) {
     return Minimal(lines);
   };
   std::vector<std::string> manyNames = {"<bmp1_name>"};
-  for (int i = 0; i < 257; ++i) manyNames.push_back("n" + std::to_string(i));
+  for (int i = 0; i < 257; ++i) manyNames.push_back(test::Numbered("n", i));
   manyNames.push_back("</bmp1_name>");
   std::vector<std::string> manyEntries = {"<chip1>", "<chip1_data>"};
   for (int i = 0; i < 257; ++i) manyEntries.push_back("0 0 0 0 0");

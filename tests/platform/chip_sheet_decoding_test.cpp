@@ -2,6 +2,9 @@
 
 #include <QImage>
 #include <QString>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 #include "document/chip_sheet_loader.h"
 #include "platform/bmp32.h"
@@ -57,6 +60,46 @@ TEST_F(ChipSheetDecodingTest, ThirtyTwoBitBmpWithZeroFourthBytesIsAllLayer) {
   EXPECT_EQ(Flags(sheet), std::vector<uint8_t>(4, ChipFlagLayer));
   // Kept as stored, not premultiplied (which would have zeroed the red).
   EXPECT_EQ(sheet.bitmap.At(10, 10)[2], 200);
+}
+
+TEST_F(ChipSheetDecodingTest, BundledChipArtStaysInsideEachChip) {
+  // Two neighbouring chips with transparency (objects, not ground that tiles)
+  // are never both drawn on the same point of their shared edge: that is
+  // one drawing crossing the border, and stamping either chip shows a cut
+  // piece of it.
+  const std::filesystem::path folder =
+      (std::filesystem::path(KELVOR_TEST_DATA) / ".." / ".." / "resources" / "map_chip")
+          .lexically_normal();
+  ScanChipFolder(sheets, "", folder.string(), decoder);
+  ASSERT_EQ(sheets.sheetCount, 2);
+  std::vector<std::string> crossings;
+  for (int32_t i = 0; i < sheets.sheetCount; ++i) {
+    ChipSheet& sheet = sheets.sheets[static_cast<size_t>(i)];
+    const auto drawn = [&sheet](int32_t x, int32_t y) { return sheet.bitmap.At(x, y)[3] != 0; };
+    const auto object = [&sheet](int32_t column, int32_t row) {
+      return column < sheet.chipColumns && row < sheet.chipRows &&
+             (sheet.Flag(column, row) & ChipFlagLayer) != 0;
+    };
+    for (int32_t row = 0; row < sheet.chipRows; ++row) {
+      for (int32_t column = 0; column < sheet.chipColumns; ++column) {
+        if (!object(column, row)) continue;
+        for (int32_t along = 0; along < 32; ++along) {
+          const int32_t x = column * 32 + along;
+          const int32_t y = row * 32 + along;
+          const bool right =
+              object(column + 1, row) && drawn(column * 32 + 31, y) && drawn(column * 32 + 32, y);
+          const bool below =
+              object(column, row + 1) && drawn(x, row * 32 + 31) && drawn(x, row * 32 + 32);
+          if (right || below) {
+            crossings.push_back(sheet.fileName + " (" + std::to_string(column) + ", " +
+                                std::to_string(row) + (right ? ") right" : ") below"));
+            break;
+          }
+        }
+      }
+    }
+  }
+  EXPECT_TRUE(crossings.empty()) << ::testing::PrintToString(crossings);
 }
 
 }  // namespace

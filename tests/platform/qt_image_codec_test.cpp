@@ -175,6 +175,7 @@ TEST_F(QtImageCodecTest, UnknownExtensionWarnsAndWritesBmpUnderThatName) {
   EXPECT_EQ(messages.shown[0].text, texts::SaveAsBitmap);
   EXPECT_EQ(messages.shown[0].caption, "");
   EXPECT_EQ(messages.shown[0].icon, MessageIcon::Warning);
+  EXPECT_FALSE(messages.shown[0].owned);
   const Bytes bytes = test::ReadFileBytes(dir.File("map.dat"));
   ASSERT_GE(bytes.size(), 30u);
   EXPECT_EQ(bytes[0], 'B');

@@ -173,7 +173,7 @@ TEST(LoadFaults, AFolderOfThreeHundredMostlyNonImageFiles) {
   test::TempDir dir;
   std::vector<std::string> images;
   for (int i = 0; i < 300; ++i) {
-    const std::string name = "f" + std::to_string(1000 + i);
+    const std::string name = test::Numbered("f", 1000 + i);
     switch (i % 6) {
       case 0:
         SavePng(dir.File(name + ".png"), 32 * (1 + i % 4), 32);

@@ -11,12 +11,13 @@ namespace kelvor::test {
 // little-endian 32-bit integers, length-prefixed strings with their NUL.
 class ByteBuilder {
  public:
+  // Byte by byte: GCC 12 at -O3 sees a false overflow in a range insert.
   ByteBuilder& Raw(std::initializer_list<uint8_t> values) {
-    bytes.insert(bytes.end(), values.begin(), values.end());
+    for (uint8_t value : values) bytes.push_back(value);
     return *this;
   }
   ByteBuilder& Text(std::string_view text) {
-    bytes.insert(bytes.end(), text.begin(), text.end());
+    for (char c : text) bytes.push_back(static_cast<uint8_t>(c));
     return *this;
   }
   ByteBuilder& I32(int64_t value) {

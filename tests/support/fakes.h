@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,10 +15,16 @@ class RecordingMessages : public Messages {
     std::string text;
     std::string caption;
     MessageIcon icon;
+    bool owned = true;  // on a window of the program
   };
 
   void Show(std::string_view text, std::string_view caption, MessageIcon icon) override {
     shown.push_back({std::string(text), std::string(caption), icon});
+    if (onShow) onShow();
+  }
+  void ShowUnowned(std::string_view text, std::string_view caption, MessageIcon icon) override {
+    Show(text, caption, icon);
+    shown.back().owned = false;
   }
   bool AskYesNo(std::string_view text, std::string_view caption) override {
     asked.push_back({std::string(text), std::string(caption), MessageIcon::None});
@@ -28,6 +35,8 @@ class RecordingMessages : public Messages {
 
   std::vector<Shown> shown;
   std::vector<Shown> asked;
+  // Runs while a box is up, to look at what the user sees behind it.
+  std::function<void()> onShow;
   bool answer = true;
   int waitDepth = 0;  // back to 0 once every wait cursor was restored
   int waitCount = 0;

@@ -23,6 +23,15 @@ class TempDir {
   std::filesystem::path path_;
 };
 
+// A numbered name such as "f12.png", built by appending: GCC 12 at -O3 warns
+// (falsely) about `"f" + std::to_string(n)`.
+inline std::string Numbered(std::string_view prefix, int number, std::string_view suffix = "") {
+  std::string name(prefix);
+  name += std::to_string(number);
+  name += suffix;
+  return name;
+}
+
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 void WriteFileText(const std::string& path, std::string_view text);

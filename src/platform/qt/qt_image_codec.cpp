@@ -195,7 +195,7 @@ bool QtImageEncoder::Encode(const std::string& path, const PixelBuffer& pixels, 
   ImageFormat format = ImageFormatForPath(path);
   if (format == ImageFormat::None || pixels.Empty()) return false;
   if (format == ImageFormat::Unknown) {
-    messages.Show(texts::SaveAsBitmap, "", MessageIcon::Warning);
+    messages.ShowUnowned(texts::SaveAsBitmap, "", MessageIcon::Warning);
     format = ImageFormat::Bmp;
   }
 
