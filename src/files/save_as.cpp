@@ -67,7 +67,8 @@ bool RunSaveAsType(Workspace& workspace, const std::string& path, int32_t type,
     case SaveAsAction::LayerAtlas:
       return ExportAtlasImage(path, document, 1, encoder, messages);
     case SaveAsAction::MapImage:
-      return ExportMapImage(path, document, workspace.display.showLayer, encoder, messages);
+      return ExportMapImage(path, document, workspace.display.showLayer, encoder, messages) ==
+             PictureWrite::Written;
     case SaveAsAction::Nothing:
       break;
   }

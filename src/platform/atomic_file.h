@@ -14,6 +14,8 @@ class ByteSink {
  public:
   virtual ~ByteSink() = default;
   virtual void Put(const void* data, size_t size) = 0;
+  // True once a write failed, so that a long writer can stop early.
+  virtual bool Failed() const { return false; }
 };
 
 class VectorByteSink final : public ByteSink {
@@ -39,6 +41,7 @@ class AtomicFile final : public ByteSink {
   bool Open(const std::string& target);
   // Buffered; a failure is remembered and reported by Commit.
   void Put(const void* data, size_t size) override;
+  bool Failed() const override { return failed_ || fd_ < 0; }
   // Flushes, syncs, closes and renames over the target. On any failure the
   // temporary file is removed and the target is left as it was.
   FileWriteStatus Commit();

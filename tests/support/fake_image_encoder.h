@@ -7,19 +7,34 @@
 
 namespace kelvor::test {
 
-// Keeps every picture it is asked to write instead of writing a file.
+// Keeps every picture it is asked to write instead of writing a file. A
+// picture made in bands is composed whole, in one band, unless it is too
+// large for a test (then only its size is kept).
 class FakeImageEncoder : public ImageEncoder {
  public:
   struct Written {
     std::string path;
     PixelBuffer pixels;
     PixelAlpha alpha;
+    int64_t width = 0;
+    int64_t height = 0;
   };
 
   bool Encode(const std::string& path, const PixelBuffer& pixels, PixelAlpha alpha,
               Messages&) override {
-    written.push_back({path, pixels, alpha});
+    written.push_back({path, pixels, alpha, pixels.width, pixels.height});
     return result;
+  }
+
+  PictureWrite EncodeBands(const std::string& path, const PictureSource& source, PixelAlpha alpha,
+                           Messages&) override {
+    Written picture{path, {}, alpha, source.Width(), source.Height()};
+    if (picture.width * picture.height <= (int64_t{1} << 22)) {
+      picture.pixels = PixelBuffer::Make(source.Width(), source.Height());
+      source.ComposeRows(0, picture.pixels, RowOrder::TopDown);
+    }
+    written.push_back(std::move(picture));
+    return result ? PictureWrite::Written : PictureWrite::CannotWrite;
   }
 
   std::vector<Written> written;
