@@ -130,17 +130,24 @@ void BM_QtWritePngMap256(benchmark::State& state) {
 }
 BENCHMARK(BM_QtWritePngMap256)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_ExportPngMap256(benchmark::State& state) {
+// One export of the map picture to `name` in the bench folder.
+std::string ExportOnce(benchmark::State& state, const char* name) {
   const ExportDocument& document = Document();
-  if (!document.ready) state.SkipWithError("no default chip set");
-  const std::string path = document.File("map.png");
+  const std::string path = document.File(name);
   QtImageEncoder encoder;
   SilentMessages messages;
-  for (auto _ : state) {
-    if (ExportMapImage(path, document.document, true, encoder, messages) != PictureWrite::Written) {
-      state.SkipWithError("export failed");
-    }
+  if (!document.ready) {
+    state.SkipWithError("no default chip set");
+  } else if (ExportMapImage(path, document.document, true, encoder, messages) !=
+             PictureWrite::Written) {
+    state.SkipWithError("export failed");
   }
+  return path;
+}
+
+void BM_ExportPngMap256(benchmark::State& state) {
+  std::string path;
+  for (auto _ : state) path = ExportOnce(state, "map.png");
   const double qtSize = QtPngSize();
   state.counters["size_ratio"] = qtSize > 0 ? FileSize(path) / qtSize : -1;
 }
@@ -164,16 +171,7 @@ void BM_PlainWriteBmpSize(benchmark::State& state) {
 BENCHMARK(BM_PlainWriteBmpSize)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_ExportBmpMap256(benchmark::State& state) {
-  const ExportDocument& document = Document();
-  if (!document.ready) state.SkipWithError("no default chip set");
-  const std::string path = document.File("map.bmp");
-  QtImageEncoder encoder;
-  SilentMessages messages;
-  for (auto _ : state) {
-    if (ExportMapImage(path, document.document, true, encoder, messages) != PictureWrite::Written) {
-      state.SkipWithError("export failed");
-    }
-  }
+  for (auto _ : state) ExportOnce(state, "map.bmp");
 }
 BENCHMARK(BM_ExportBmpMap256)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -190,19 +188,13 @@ double StatusKilobytes(const std::string& key) {
 // The resident memory's peak during one PNG export above what was resident
 // before it, the document and its atlases included in the latter.
 void BM_ExportPngMemory256(benchmark::State& state) {
-  const ExportDocument& document = Document();
-  if (!document.ready) state.SkipWithError("no default chip set");
-  const std::string path = document.File("memory.png");
-  QtImageEncoder encoder;
-  SilentMessages messages;
+  Document();  // made before the measurement starts
   double mib = -1;
   for (auto _ : state) {
     // Writing 5 restarts the peak at what is resident now.
     std::ofstream("/proc/self/clear_refs") << "5";
     const double before = StatusKilobytes("VmRSS:");
-    if (ExportMapImage(path, document.document, true, encoder, messages) != PictureWrite::Written) {
-      state.SkipWithError("export failed");
-    }
+    ExportOnce(state, "memory.png");
     const double peak = StatusKilobytes("VmHWM:");
     if (before < 0 || peak < 0) state.SkipWithError("no /proc/self/status");
     mib = (peak - before) / 1024.0;

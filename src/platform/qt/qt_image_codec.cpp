@@ -12,6 +12,7 @@
 #include <cstring>
 #include <functional>
 #include <new>
+#include <utility>
 
 #include "platform/atomic_file.h"
 #include "platform/bmp32.h"
@@ -114,24 +115,16 @@ void FinishBgra32(PixelBuffer& pixels, QImage::Format format) {
 // The name of Qt's writer for a format; empty when this Qt has none (GIF),
 // which fails like a missing encoder.
 QByteArray QtWriterFormat(ImageFormat format) {
-  QByteArray name;
-  switch (format) {
-    case ImageFormat::Gif:
-      name = "gif";
-      break;
-    case ImageFormat::Jpeg:
-      name = "jpeg";
-      break;
-    case ImageFormat::Png:
-      name = "png";
-      break;
-    case ImageFormat::Tiff:
-      name = "tiff";
-      break;
-    default:
-      return {};
+  static constexpr std::pair<ImageFormat, const char*> names[] = {
+      {ImageFormat::Gif, "gif"},
+      {ImageFormat::Jpeg, "jpeg"},
+      {ImageFormat::Png, "png"},
+      {ImageFormat::Tiff, "tiff"},
+  };
+  for (const auto& [known, name] : names) {
+    if (known == format && QImageWriter::supportedImageFormats().contains(name)) return name;
   }
-  return QImageWriter::supportedImageFormats().contains(name) ? name : QByteArray();
+  return {};
 }
 
 // A premultiplied picture's rows with straight alpha, divided out exactly as
