@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QString>
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "files/image_export.h"
@@ -18,6 +19,7 @@ namespace kelvor {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using Pixel = std::array<uint8_t, 4>;
 
 // A picture whose pixel (x, y) is computed, with rows in [blankFrom, blankTo)
 // ranges all zero; a band wholly in such a range says it is blank.
@@ -33,14 +35,14 @@ class PatternPicture final : public PictureSource {
       const bool blank = Blank(top + y);
       drawn = drawn || !blank;
       for (int32_t x = 0; x < width_; ++x) {
-        const Bytes pixel = blank ? Bytes{0, 0, 0, 0} : Pixel(x, top + y);
+        const Pixel pixel = blank ? Pixel{} : At(x, top + y);
         std::copy(pixel.begin(), pixel.end(), band.At(x, y));
       }
     }
     return drawn;
   }
   // Blue, green, red, alpha.
-  static Bytes Pixel(int32_t x, int32_t y) {
+  static Pixel At(int32_t x, int32_t y) {
     return {static_cast<uint8_t>(x * 7 + y), static_cast<uint8_t>(y * 3 + x / 64),
             static_cast<uint8_t>(x ^ y), static_cast<uint8_t>(x + y * 5)};
   }
@@ -124,9 +126,9 @@ TEST(PngWriter, BandsFromEveryThreadJoinIntoOneStream) {
   uint32_t wrongRows = 0;
   ASSERT_TRUE(test::ReadPngRows(dir.File("p.png"), header, [&](uint32_t y, const uint8_t* row) {
     for (int32_t x = 0; x < 2048; ++x) {
-      const Bytes bgra = picture.Blank(static_cast<int32_t>(y))
-                             ? Bytes{0, 0, 0, 0}
-                             : PatternPicture::Pixel(x, static_cast<int32_t>(y));
+      const Pixel bgra = picture.Blank(static_cast<int32_t>(y))
+                             ? Pixel{}
+                             : PatternPicture::At(x, static_cast<int32_t>(y));
       const uint8_t* p = row + x * 4;
       if (p[0] != bgra[2] || p[1] != bgra[1] || p[2] != bgra[0] || p[3] != bgra[3]) {
         ++wrongRows;
@@ -144,7 +146,7 @@ TEST(PngWriter, BandsFromEveryThreadJoinIntoOneStream) {
                         .convertToFormat(QImage::Format_ARGB32);
   ASSERT_EQ(qt.size(), QSize(2048, 647));
   for (const auto& [x, y] : {std::pair{0, 0}, {2047, 200}, {1000, 500}, {5, 646}}) {
-    const Bytes b = picture.Blank(y) ? Bytes{0, 0, 0, 0} : PatternPicture::Pixel(x, y);
+    const Pixel b = picture.Blank(y) ? Pixel{} : PatternPicture::At(x, y);
     EXPECT_EQ(qt.pixel(x, y), qRgba(b[2], b[1], b[0], b[3])) << x << ", " << y;
   }
 }
