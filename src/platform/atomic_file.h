@@ -57,6 +57,8 @@ class AtomicFile final : public ByteSink {
   std::string temporary_;
   std::vector<uint8_t> buffer_;
   size_t buffered_ = 0;
+  uint64_t written_ = 0;        // bytes in the file so far
+  uint64_t writebackFrom_ = 0;  // where the disk was last asked to catch up
 };
 
 // Writes `bytes` to `path` as AtomicFile does.
