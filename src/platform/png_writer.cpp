@@ -59,7 +59,8 @@ void PutChunk(ByteSink& sink, const char* type,
   sink.Put(tail, sizeof tail);
 }
 
-// Blue, green, red, alpha to the file's red, green, blue, alpha.
+// Blue, green, red, alpha to the file's red, green, blue, alpha; `rgba` may
+// be `bgra`.
 void ToRgba(const uint8_t* bgra, uint8_t* rgba, size_t pixels) {
   for (size_t i = 0; i < pixels; ++i) {
     uint32_t p;
@@ -68,6 +69,14 @@ void ToRgba(const uint8_t* bgra, uint8_t* rgba, size_t pixels) {
     std::memcpy(rgba + i * 4, &p, 4);
   }
 }
+
+// One band's rows as the zlib stream holds them, compressed.
+struct CompressedBand {
+  std::vector<uint8_t> bytes;
+  size_t used = 0;
+  uLong adler = 0;      // of the filtered rows
+  uint64_t length = 0;  // bytes of filtered rows
+};
 
 class DeflateStream {
  public:
@@ -78,13 +87,17 @@ class DeflateStream {
   DeflateStream(const DeflateStream&) = delete;
   DeflateStream& operator=(const DeflateStream&) = delete;
 
-  // Compresses `input` as raw deflate blocks of a stream of its own, after
-  // `out`'s first `used` bytes, ending with `flush`: Z_SYNC_FLUSH leaves the
-  // stream open on a byte boundary for the next band's blocks, Z_FINISH
-  // marks the last block.
-  bool Compress(std::span<const uint8_t> input, int flush, std::vector<uint8_t>& out,
-                size_t& used) {
-    if (open_ ? deflateReset(&z_) != Z_OK : !Open()) return false;
+  // Starts the raw deflate blocks of a band, a stream of their own.
+  bool Begin() {
+    if (open_) return deflateReset(&z_) == Z_OK;
+    open_ = deflateInit2(&z_, CompressionLevel, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+    return open_;
+  }
+
+  // Compresses `input` after the band's bytes so far, then does `flush`:
+  // Z_SYNC_FLUSH ends a band on a byte boundary for the next band's blocks,
+  // Z_FINISH marks the last block of the file.
+  bool Add(std::span<const uint8_t> input, int flush, CompressedBand& out) {
     do {
       const size_t slice = std::min(input.size(), ZlibSlice);
       const int mode = slice == input.size() ? flush : Z_NO_FLUSH;
@@ -92,13 +105,14 @@ class DeflateStream {
       z_.avail_in = static_cast<uInt>(slice);
       input = input.subspan(slice);
       for (;;) {
-        if (out.size() - used < 4096)
-          out.resize(out.size() + std::max(out.size() / 2, size_t{65536}));
-        const size_t room = std::min(out.size() - used, ZlibSlice);
-        z_.next_out = out.data() + used;
+        if (out.bytes.size() - out.used < 4096) {
+          out.bytes.resize(out.bytes.size() + std::max(out.bytes.size() / 2, size_t{65536}));
+        }
+        const size_t room = std::min(out.bytes.size() - out.used, ZlibSlice);
+        z_.next_out = out.bytes.data() + out.used;
         z_.avail_out = static_cast<uInt>(room);
         const int result = deflate(&z_, mode);
-        used += room - z_.avail_out;
+        out.used += room - z_.avail_out;
         if (result == Z_STREAM_ERROR) return false;
         if (mode == Z_FINISH ? result == Z_STREAM_END : z_.avail_in == 0 && z_.avail_out != 0) {
           break;
@@ -109,48 +123,39 @@ class DeflateStream {
   }
 
  private:
-  bool Open() {
-    open_ = deflateInit2(&z_, CompressionLevel, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) == Z_OK;
-    return open_;
-  }
-
   z_stream z_{};
   bool open_ = false;
-};
-
-// One band's rows as the zlib stream holds them, compressed.
-struct CompressedBand {
-  std::vector<uint8_t> bytes;
-  size_t used = 0;
-  uLong adler = 0;      // of the filtered rows
-  uint64_t length = 0;  // bytes of filtered rows
 };
 
 // What a band in flight owns; slots are reused band after band.
 struct BandSlot {
   PixelBuffer pixels;
-  std::vector<uint8_t> filtered;  // each row led by its filter type
   CompressedBand compressed;
   DeflateStream stream;
   bool blank = false;  // all zero: the shared blank band stands in
 };
 
-// The rows filtered (type 0, None) and compressed. Maps are chips repeated
-// along the rows; deflate finds those repeats in the bytes as they are,
-// where the predicting filters would blur them.
-bool CompressPixels(const PixelBuffer& pixels, bool last, std::vector<uint8_t>& filtered,
-                    DeflateStream& stream, CompressedBand& out) {
+// The rows turned into the file's byte order in place, filtered (type 0,
+// None) and compressed. Maps are chips repeated along the rows; deflate
+// finds those repeats in the bytes as they are, where the predicting
+// filters would blur them.
+bool CompressPixels(PixelBuffer& pixels, bool last, DeflateStream& stream, CompressedBand& out) {
+  static constexpr uint8_t NoFilter[1] = {0};
   const size_t rowBytes = static_cast<size_t>(pixels.width) * 4;
-  filtered.resize((rowBytes + 1) * static_cast<size_t>(pixels.height));
-  uint8_t* at = filtered.data();
-  for (int32_t y = 0; y < pixels.height; ++y, at += rowBytes + 1) {
-    at[0] = 0;
-    ToRgba(pixels.Row(y), at + 1, static_cast<size_t>(pixels.width));
-  }
-  out.length = filtered.size();
-  out.adler = adler32_z(adler32_z(0, nullptr, 0), filtered.data(), filtered.size());
   out.used = 0;
-  return stream.Compress(filtered, last ? Z_FINISH : Z_SYNC_FLUSH, out.bytes, out.used);
+  out.adler = adler32_z(0, nullptr, 0);
+  out.length = (rowBytes + 1) * static_cast<size_t>(pixels.height);
+  if (!stream.Begin()) return false;
+  for (int32_t y = 0; y < pixels.height; ++y) {
+    uint8_t* row = pixels.Row(y);
+    ToRgba(row, row, static_cast<size_t>(pixels.width));
+    const int flush = y + 1 < pixels.height ? Z_NO_FLUSH : last ? Z_FINISH : Z_SYNC_FLUSH;
+    if (!stream.Add(NoFilter, Z_NO_FLUSH, out) || !stream.Add({row, rowBytes}, flush, out)) {
+      return false;
+    }
+    out.adler = adler32_z(adler32_z(out.adler, NoFilter, 1), row, rowBytes);
+  }
+  return true;
 }
 
 }  // namespace
@@ -188,7 +193,7 @@ bool WritePngBands(const PictureSource& source, ByteSink& sink) {
     if (haveBlank) {
       BandSlot scratch;
       scratch.pixels = PixelBuffer::Make(width, bandRows);
-      if (!CompressPixels(scratch.pixels, false, scratch.filtered, scratch.stream, blank)) {
+      if (!CompressPixels(scratch.pixels, false, scratch.stream, blank)) {
         return false;
       }
     }
@@ -206,7 +211,7 @@ bool WritePngBands(const PictureSource& source, ByteSink& sink) {
     if (s.pixels.height != rows) s.pixels = PixelBuffer::Make(width, rows);
     const bool drawn = source.ComposeRows(static_cast<int32_t>(top), s.pixels, RowOrder::TopDown);
     s.blank = !drawn && !last && haveBlank && rows == bandRows;
-    return s.blank || CompressPixels(s.pixels, last, s.filtered, s.stream, s.compressed);
+    return s.blank || CompressPixels(s.pixels, last, s.stream, s.compressed);
   };
   const auto take = [&](int64_t band, int32_t slot) {
     const BandSlot& s = slots[static_cast<size_t>(slot)];
