@@ -26,9 +26,10 @@ constexpr int CompressionLevel = 3;
 constexpr std::array<uint8_t, 2> ZlibHeader = {0x78, 0x5E};
 // zlib takes 32-bit counts; larger inputs and outputs go in slices.
 constexpr size_t ZlibSlice = size_t{1} << 30;
-// Some readers refuse chunks near the 2^31 - 1 the format allows.
+// Chunks stay well below the 2^31 - 1 bytes the format allows.
 constexpr size_t MaxIdatBytes = size_t{1} << 30;
-// 100 dots per inch, the resolution our PNG pictures have always declared.
+// 100 dots per inch, what Qt's writer declared in the map pictures
+// kelvor-cli made before, without a screen to ask.
 constexpr uint32_t DotsPerMetre = 3937;
 
 void PutBig32(uint8_t* at, uint32_t value) {
