@@ -357,6 +357,31 @@ int Convert(const Options& options, const std::string& exeFolder, std::ostream& 
   return 0;
 }
 
+// Why a map's picture does not fit the format the target's name picks.
+std::string TooLargeReason(const MapGrid& grid, const std::string& target) {
+  const std::string size = std::to_string(int64_t{grid.width} * ChipSize) + " x " +
+                           std::to_string(int64_t{grid.height} * ChipSize) + " pixels";
+  const std::string whole = std::to_string(MaxWholePicturePixels) + " pixels in all";
+  std::string limit;
+  switch (ImageFormatForPath(target)) {
+    case ImageFormat::Png:
+      limit = "PNG holds at most " + std::to_string(MaxPngSide) + " pixels a side, in rows of " +
+              std::to_string(MaxStreamedWidth) + " pixels at most";
+      break;
+    case ImageFormat::Jpeg:
+      limit = "JPEG pictures are written up to " + std::to_string(MaxJpegSide) +
+              " pixels a side and " + whole;
+      break;
+    case ImageFormat::Tiff:
+      limit = "TIFF pictures are written up to " + whole;
+      break;
+    default:
+      limit = "a 32-bit BMP holds at most 4 GiB of pixels";
+      break;
+  }
+  return "the map picture of " + size + " is too large (" + limit + ")";
+}
+
 int Export(const Options& options, const std::string& exeFolder, std::ostream& err) {
   if (options.operands.size() != 2) return Fail(err, "export needs a document and an output");
   const std::string& path = options.operands[0];
@@ -379,21 +404,31 @@ int Export(const Options& options, const std::string& exeFolder, std::ostream& e
 
   CollectedMessages messages;
   QtImageEncoder encoder;
-  bool written = false;
+  PictureWrite result = PictureWrite::CannotWrite;
   if (options.what == "map") {
-    if (!MapImageFits(workspace->document.grid)) {
-      return Fail(err, path + ": the map is empty or too large for one picture");
-    }
-    written = ExportMapImage(target, workspace->document, !options.hideLayer, encoder, messages);
-  } else {
-    written = ExportAtlasImage(target, workspace->document, options.what == "layer" ? 1 : 0,
-                               encoder, messages);
+    result = ExportMapImage(target, workspace->document, !options.hideLayer, encoder, messages);
+  } else if (ExportAtlasImage(target, workspace->document, options.what == "layer" ? 1 : 0, encoder,
+                              messages)) {
+    result = PictureWrite::Written;
   }
   if (!messages.shown.empty() && messages.shown[0] == texts::SaveAsBitmap) {
     err << "kelvor-cli: warning: " << target << ": unknown extension, written as BMP\n";
   }
-  if (!written) return Fail(err, target + ": cannot write the picture");
-  return 0;
+  switch (result) {
+    case PictureWrite::Written:
+      return 0;
+    case PictureWrite::Empty:
+      return Fail(err, path + ": the map is empty");
+    case PictureWrite::TooLarge:
+      return Fail(err, target + ": " + TooLargeReason(workspace->document.grid, target));
+    case PictureWrite::NoEncoder:
+      return Fail(err, target + ": this format cannot be written");
+    case PictureWrite::CannotCreate:
+      return Fail(err, target + ": cannot create the file");
+    case PictureWrite::CannotWrite:
+      break;
+  }
+  return Fail(err, target + ": cannot write the picture");
 }
 
 }  // namespace

@@ -13,4 +13,10 @@ namespace kelvor {
 void BlendChipSquare(PixelBuffer& target, int32_t targetX, int32_t targetY,
                      const PixelBuffer& source, int32_t sourceX, int32_t sourceY);
 
+// One row of that: `pixels` source pixels over as many target pixels.
+void BlendChipRow(uint8_t* target, const uint8_t* source, int32_t pixels);
+
+// True when the 32 x 32 square at (x, y) lies wholly inside `buffer`.
+bool ChipSquareInside(const PixelBuffer& buffer, int32_t x, int32_t y);
+
 }  // namespace kelvor

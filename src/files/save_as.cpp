@@ -76,8 +76,9 @@ bool RunSaveAsType(Workspace& workspace, const std::string& path, int32_t type,
     case SaveAsAction::LayerAtlas:
       return ReportPicture(ExportAtlasImage(path, document, 1, encoder, messages), messages);
     case SaveAsAction::MapImage:
-      return ReportPicture(
-          ExportMapImage(path, document, workspace.display.showLayer, encoder, messages), messages);
+      return ReportPicture(ExportMapImage(path, document, workspace.display.showLayer, encoder,
+                                          messages) == PictureWrite::Written,
+                           messages);
     case SaveAsAction::TmxMap:
       return ExportEngineMap(path, document, EngineMapFormat::Tmx, encoder, makeCanvas, messages);
     case SaveAsAction::TmjMap:

@@ -19,6 +19,7 @@ namespace kelvor {
 namespace {
 
 constexpr size_t BufferSize = size_t{1} << 20;
+constexpr uint64_t WritebackChunk = uint64_t{8} << 20;
 
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -58,6 +59,8 @@ bool AtomicFile::Open(const std::string& target) {
   target_ = ResolveTarget(target);
   failed_ = false;
   buffered_ = 0;
+  written_ = 0;
+  writebackFrom_ = 0;
   std::error_code error;
   if (target_.empty() || std::filesystem::is_directory(target_, error)) return false;
 
@@ -107,7 +110,18 @@ bool AtomicFile::WriteAll(const uint8_t* data, size_t size) {
     if (written == 0) return false;
     data += written;
     size -= static_cast<size_t>(written);
+    written_ += static_cast<uint64_t>(written);
   }
+#ifdef __linux__
+  // Big files go to the disk while the rest is still being made, so that
+  // the flush at the end has little left to wait for. Only a hint: the
+  // flush reports any failure.
+  if (written_ - writebackFrom_ >= WritebackChunk) {
+    ::sync_file_range(fd_, static_cast<off_t>(writebackFrom_),
+                      static_cast<off_t>(written_ - writebackFrom_), SYNC_FILE_RANGE_WRITE);
+    writebackFrom_ = written_;
+  }
+#endif
   return true;
 }
 

@@ -14,6 +14,8 @@ class ByteSink {
  public:
   virtual ~ByteSink() = default;
   virtual void Put(const void* data, size_t size) = 0;
+  // True once a write failed, so that a long writer can stop early.
+  virtual bool Failed() const { return false; }
 };
 
 class VectorByteSink final : public ByteSink {
@@ -43,6 +45,7 @@ class AtomicFile final : public ByteSink {
   // can finish the files that go with this one before it commits. False,
   // and Commit fails, when the bytes did not reach the disk.
   bool Sync();
+  bool Failed() const override { return failed_ || fd_ < 0; }
   // Flushes, syncs, closes and renames over the target. On any failure the
   // temporary file is removed and the target is left as it was.
   FileWriteStatus Commit();
@@ -58,6 +61,8 @@ class AtomicFile final : public ByteSink {
   std::string temporary_;
   std::vector<uint8_t> buffer_;
   size_t buffered_ = 0;
+  uint64_t written_ = 0;        // bytes in the file so far
+  uint64_t writebackFrom_ = 0;  // where the disk was last asked to catch up
 };
 
 // Writes `bytes` to `path` as AtomicFile does.

@@ -1,8 +1,10 @@
 #include "platform/bmp32.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
+#include "platform/band_pipeline.h"
 #include "platform/image_codec.h"
 
 namespace kelvor {
@@ -181,23 +183,25 @@ bool ReadBmp32Rows(const Bmp32Header& header, const uint8_t* rows, size_t size, 
   return true;
 }
 
-std::vector<uint8_t> WriteBmp32(const PixelBuffer& pixels) {
-  constexpr uint32_t InfoSize = 108;  // with masks and colour space, so alpha is declared
-  constexpr uint32_t PixelOffset = 14 + InfoSize;
-  const uint32_t imageBytes =
-      static_cast<uint32_t>(pixels.width) * 4 * static_cast<uint32_t>(pixels.height);
+namespace {
 
+constexpr uint32_t Bmp32InfoSize = 108;  // with masks and colour space, so alpha is declared
+constexpr uint32_t Bmp32PixelOffset = 14 + Bmp32InfoSize;
+
+// Everything before the rows of a width x height picture.
+std::vector<uint8_t> Bmp32FileHeader(int32_t width, int32_t height) {
+  const uint32_t imageBytes = static_cast<uint32_t>(width) * 4 * static_cast<uint32_t>(height);
   std::vector<uint8_t> out;
-  out.reserve(PixelOffset + imageBytes);
+  out.reserve(Bmp32PixelOffset);
   out.push_back('B');
   out.push_back('M');
-  Put32(out, PixelOffset + imageBytes);
+  Put32(out, Bmp32PixelOffset + imageBytes);
   Put32(out, 0);
-  Put32(out, PixelOffset);
+  Put32(out, Bmp32PixelOffset);
 
-  Put32(out, InfoSize);
-  Put32(out, static_cast<uint32_t>(pixels.width));
-  Put32(out, static_cast<uint32_t>(pixels.height));  // positive: rows bottom-up
+  Put32(out, Bmp32InfoSize);
+  Put32(out, static_cast<uint32_t>(width));
+  Put32(out, static_cast<uint32_t>(height));  // positive: rows bottom-up
   Put16(out, 1);
   Put16(out, 32);
   Put32(out, CompressionBitFields);
@@ -212,12 +216,63 @@ std::vector<uint8_t> WriteBmp32(const PixelBuffer& pixels) {
   Put32(out, StandardAlpha);
   Put32(out, 0x73524742);                      // 'sRGB'
   for (int i = 0; i < 12; ++i) Put32(out, 0);  // endpoints and gamma, unused for sRGB
+  return out;
+}
 
+// Bands of about 1 MiB, and two more in flight than there are threads.
+constexpr size_t BandBytes = size_t{1} << 20;
+constexpr int32_t SpareSlots = 2;
+
+}  // namespace
+
+std::vector<uint8_t> WriteBmp32(const PixelBuffer& pixels) {
+  std::vector<uint8_t> out = Bmp32FileHeader(pixels.width, pixels.height);
+  out.reserve(out.size() + pixels.pixels.size());
   for (int32_t y = pixels.height - 1; y >= 0; --y) {
     const uint8_t* row = pixels.Row(y);
     out.insert(out.end(), row, row + static_cast<size_t>(pixels.width) * 4);
   }
   return out;
+}
+
+bool Bmp32Holds(int64_t width, int64_t height) {
+  return width >= 1 && height >= 1 && width <= INT32_MAX && height <= INT32_MAX &&
+         width * height <= (int64_t{UINT32_MAX} - Bmp32PixelOffset) / 4;
+}
+
+bool WriteBmp32Bands(const PictureSource& source, ByteSink& sink) {
+  const int32_t width = source.Width();
+  const int32_t height = source.Height();
+  if (!Bmp32Holds(width, height)) return false;
+  const size_t rowBytes = static_cast<size_t>(width) * 4;
+  const int32_t bandRows = static_cast<int32_t>(
+      std::clamp<size_t>(BandBytes / rowBytes, 1, static_cast<size_t>(height)));
+  const int64_t bands = (int64_t{height} + bandRows - 1) / bandRows;
+
+  std::vector<PixelBuffer> slots;
+  try {
+    const std::vector<uint8_t> header = Bmp32FileHeader(width, height);
+    sink.Put(header.data(), header.size());
+    slots.resize(static_cast<size_t>(BandThreads() + SpareSlots));
+  } catch (const std::exception&) {
+    return false;
+  }
+  // Band 0 holds the picture's bottom rows.
+  const auto make = [&](int64_t band, int32_t slot) {
+    PixelBuffer& pixels = slots[static_cast<size_t>(slot)];
+    const int64_t bottom = height - band * bandRows;
+    const int32_t rows = static_cast<int32_t>(std::min<int64_t>(bandRows, bottom));
+    if (pixels.height != rows) pixels = PixelBuffer::Make(width, rows);
+    source.ComposeRows(static_cast<int32_t>(bottom - rows), pixels, RowOrder::BottomUp);
+    return true;
+  };
+  const auto take = [&](int64_t, int32_t slot) {
+    const PixelBuffer& pixels = slots[static_cast<size_t>(slot)];
+    sink.Put(pixels.pixels.data(), pixels.pixels.size());
+    return !sink.Failed();
+  };
+  return RunBandPipeline(bands, static_cast<int32_t>(slots.size()), BandThreads(), make, take) &&
+         !sink.Failed();
 }
 
 }  // namespace kelvor

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "base/pixel_buffer.h"
+#include "platform/atomic_file.h"
+#include "platform/image_codec.h"
 
 namespace kelvor {
 
@@ -52,5 +54,15 @@ bool ReadBmp32Rows(const Bmp32Header& header, const uint8_t* rows, size_t size, 
 // A 32-bit BMP (bit-field header with an alpha mask, rows bottom-up) holding
 // the pixels' bytes unchanged, the fourth byte as alpha.
 std::vector<uint8_t> WriteBmp32(const PixelBuffer& pixels);
+
+// The file's size fields hold 32 bits: true when a width x height picture
+// fits in them, header included.
+bool Bmp32Holds(int64_t width, int64_t height);
+
+// WriteBmp32 for a picture made band by band: the bands are composed from
+// the bottom, the order the file keeps its rows in, on several threads, and
+// written as they come. False when a band could not be made or the sink
+// failed; the caller checks Bmp32Holds.
+bool WriteBmp32Bands(const PictureSource& source, ByteSink& sink);
 
 }  // namespace kelvor

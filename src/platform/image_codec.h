@@ -47,6 +47,43 @@ ImageFormat ImageFormatForPath(std::string_view path);
 // files. Fully transparent pixels become all zero.
 void UnpremultiplyPixels(PixelBuffer& pixels);
 
+// The order in which a band's buffer holds the picture's rows: BMP files
+// keep theirs bottom-up.
+enum class RowOrder { TopDown, BottomUp };
+
+// A picture too large to hold at once, made a band of rows at a time.
+// ComposeRows is called from several threads at once, for different bands.
+class PictureSource {
+ public:
+  virtual ~PictureSource() = default;
+  virtual int32_t Width() const = 0;
+  virtual int32_t Height() const = 0;
+  // Fills `band`, which comes `Width()` pixels wide and holding anything,
+  // with the picture's rows from `top` on, row `top` in the band's first
+  // row (TopDown) or its last (BottomUp). False when every pixel it wrote is
+  // zero (transparent black), which lets an encoder skip the work.
+  virtual bool ComposeRows(int32_t top, PixelBuffer& band, RowOrder order) const = 0;
+};
+
+// How writing a picture ended.
+enum class PictureWrite {
+  Written,
+  NoEncoder,     // no extension, or a format this program cannot write
+  Empty,         // nothing to draw: no map, or a side of 0
+  TooLarge,      // more pixels than the format holds (see the limits below)
+  CannotCreate,  // the file could not be created
+  CannotWrite,   // writing failed or memory ran out; the old file is kept
+};
+
+// PNG holds up to 2^31 - 1 pixels a side. A band is at least one row, so a
+// row, too, must stay within 2 GiB.
+inline constexpr int64_t MaxPngSide = INT32_MAX;
+inline constexpr int64_t MaxStreamedWidth = INT32_MAX / 4;
+// Formats written through a whole picture in memory (JPEG, TIFF) take this
+// many pixels at most (1 GiB); JPEG itself ends at 65535 pixels a side.
+inline constexpr int64_t MaxWholePicturePixels = int64_t{1} << 28;
+inline constexpr int64_t MaxJpegSide = 65535;
+
 // Writes pixels to an image file in the format the path's extension names.
 // An unknown extension warns through `messages` and writes a BMP under
 // exactly the given name. Writing is atomic: a failure keeps the old file.
@@ -55,6 +92,11 @@ class ImageEncoder {
   virtual ~ImageEncoder() = default;
   virtual bool Encode(const std::string& path, const PixelBuffer& pixels, PixelAlpha alpha,
                       Messages& messages) = 0;
+  // The same for a picture made band by band: PNG and BMP are written as
+  // the bands come and never hold the whole picture; the other formats
+  // compose it whole, up to MaxWholePicturePixels.
+  virtual PictureWrite EncodeBands(const std::string& path, const PictureSource& source,
+                                   PixelAlpha alpha, Messages& messages) = 0;
 };
 
 struct FolderEntry {

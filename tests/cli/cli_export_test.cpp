@@ -157,6 +157,21 @@ TEST_F(CliExportTest, RefusesBadRequestsWithoutWriting) {
   EXPECT_EQ(test::ReadFileBytes(dir.File("out.dat"))[0], 'B');
 }
 
+TEST_F(CliExportTest, MapTooLargeForTheFormatIsRefusedWithTheLimit) {
+  MapDocument doc;
+  ASSERT_TRUE(doc.grid.Allocate(1025, 1025));  // 32800 x 32800 pixels, past 4 GiB as BMP
+  ChipSheetTable noSheets;
+  test::RecordingMessages messages;
+  ASSERT_TRUE(WriteBinaryDocument(dir.File("wide.kv"), doc, noSheets, messages));
+  for (const char* name : {"wide.bmp", "wide.jpg"}) {
+    EXPECT_EQ(Run({"export", dir.File("wide.kv"), dir.File(name), "--what", "map"}), 1) << name;
+    EXPECT_NE(stderrText.find("32800 x 32800 pixels is too large"), std::string::npos)
+        << stderrText;
+    EXPECT_FALSE(std::filesystem::exists(dir.File(name))) << name;
+  }
+  EXPECT_NE(stderrText.find("65535 pixels a side"), std::string::npos) << stderrText;
+}
+
 TEST_F(CliExportTest, InfoListsScannedSheetsAndMissingImages) {
   ASSERT_EQ(Run({"info", dir.File("doc.kv"), "--chips", dir.File("chips"), "--json"}), 0);
   // Sheets come in the folder's listing order; compare them as a set.

@@ -60,10 +60,12 @@ TEST_F(ImageExportTest, AtlasComesOutUprightWithBytesAsStored) {
 TEST_F(ImageExportTest, RefusesWithoutExtensionAtlasOrValidTable) {
   EXPECT_FALSE(ExportAtlasImage("noextension", doc, 0, encoder, messages));
   EXPECT_FALSE(ExportAtlasImage("a.png", doc, 2, encoder, messages));
-  EXPECT_FALSE(ExportMapImage("noextension", doc, true, encoder, messages));
+  EXPECT_EQ(ExportMapImage("noextension", doc, true, encoder, messages), PictureWrite::NoEncoder);
   doc.tables[1].atlas = PixelBuffer{};
   EXPECT_FALSE(ExportAtlasImage("a.png", doc, 1, encoder, messages));
-  EXPECT_FALSE(ExportMapImage("a.png", doc, true, encoder, messages));  // no map yet
+  EXPECT_EQ(ExportMapImage("a.png", doc, true, encoder, messages), PictureWrite::Empty);
+  ASSERT_TRUE(doc.grid.Allocate(0, 5));
+  EXPECT_EQ(ExportMapImage("a.png", doc, true, encoder, messages), PictureWrite::Empty);
   EXPECT_TRUE(encoder.written.empty());
   encoder.result = false;  // the encoder's failure is the export's
   EXPECT_FALSE(ExportAtlasImage("a.png", doc, 0, encoder, messages));
@@ -80,7 +82,7 @@ TEST_F(ImageExportTest, MapExportComposesBothLevelsAtFullSize) {
   doc.grid.At(19, 14) = (2u << 16);    // layer over nothing
   doc.grid.At(2, 0) = 0x0F00 | 3;      // flags draw nothing
 
-  ASSERT_TRUE(ExportMapImage("map.png", doc, true, encoder, messages));
+  ASSERT_EQ(ExportMapImage("map.png", doc, true, encoder, messages), PictureWrite::Written);
   ASSERT_EQ(encoder.written.size(), 1u);
   const PixelBuffer& map = encoder.written[0].pixels;
   EXPECT_EQ(encoder.written[0].alpha, PixelAlpha::Premultiplied);
@@ -94,19 +96,70 @@ TEST_F(ImageExportTest, MapExportComposesBothLevelsAtFullSize) {
   EXPECT_EQ(At(map, 64, 0), (Pixel{0, 0, 200, 255}));
   EXPECT_EQ(At(map, 100, 100), (Pixel{0, 0, 0, 0}));
 
-  ASSERT_TRUE(ExportMapImage("map.bmp", doc, false, encoder, messages));
+  ASSERT_EQ(ExportMapImage("map.bmp", doc, false, encoder, messages), PictureWrite::Written);
   const PixelBuffer& noLayer = encoder.written[1].pixels;
   EXPECT_EQ(At(noLayer, 40, 10), (Pixel{0, 100, 0, 255}));
   EXPECT_EQ(At(noLayer, 620, 470), (Pixel{0, 0, 0, 0}));
 }
 
-TEST_F(ImageExportTest, MapTooLargeForAPictureIsRefusedUnallocated) {
-  ASSERT_TRUE(doc.grid.Allocate(1024, 1024));  // 32768 x 32768 pixels
-  EXPECT_TRUE(ComposeMapImage(doc, true).Empty());
-  EXPECT_FALSE(ExportMapImage("big.png", doc, true, encoder, messages));
-  ASSERT_TRUE(doc.grid.Allocate(0, 5));
-  EXPECT_FALSE(ExportMapImage("empty.png", doc, true, encoder, messages));
-  EXPECT_TRUE(encoder.written.empty());
+TEST_F(ImageExportTest, LargeMapsGoToTheEncoderInBands) {
+  ASSERT_TRUE(doc.grid.Allocate(1024, 1024));  // 32768 x 32768 pixels, 4 GiB
+  EXPECT_EQ(ExportMapImage("big.png", doc, true, encoder, messages), PictureWrite::Written);
+  ASSERT_EQ(encoder.written.size(), 1u);
+  EXPECT_EQ(encoder.written[0].width, 32768);
+  EXPECT_EQ(encoder.written[0].height, 32768);
+}
+
+// Any cut into bands gives the picture of drawing every background chip
+// square over a transparent picture, then every layer chip square over
+// that; a band over empty cells says so and comes out zero even when its
+// buffer held something.
+TEST_F(ImageExportTest, BandsOfAnyHeightGiveThePictureOfWholeChipSquares) {
+  uint32_t seed = 7;
+  const auto next = [&seed] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+  for (ChipTable& table : doc.tables) {
+    for (size_t i = 0; i < table.atlas.pixels.size(); i += 4) {
+      const uint8_t alpha = static_cast<uint8_t>(next() % 3 == 0 ? 255 : next());
+      for (size_t c = 0; c < 3; ++c) table.atlas.pixels[i + c] = static_cast<uint8_t>(next());
+      table.atlas.pixels[i + 3] = alpha;
+    }
+  }
+  ASSERT_TRUE(doc.grid.Allocate(7, 6));
+  for (MapCell& cell : *doc.grid.cells) cell = (next() % 256) | ((next() % 256) << 16);
+  for (int32_t column = 0; column < 7; ++column) doc.grid.At(column, 3) = 0;  // an empty row
+
+  for (const bool showLayer : {true, false}) {
+    PixelBuffer expected = PixelBuffer::Make(7 * 32, 6 * 32);
+    for (int32_t level = 0; level < (showLayer ? 2 : 1); ++level) {
+      for (int32_t row = 0; row < 6; ++row) {
+        for (int32_t column = 0; column < 7; ++column) {
+          const MapCell cell = doc.grid.At(column, row);
+          const int32_t n = level == 0 ? CellBackground(cell) : CellLayer(cell);
+          if (n == 0) continue;
+          BlendChipSquare(expected, column * 32, row * 32,
+                          doc.tables[static_cast<size_t>(level)].atlas, n % 16 * 32, n / 16 * 32);
+        }
+      }
+    }
+    const MapPicture picture(doc, showLayer);
+    for (const int32_t bandRows : {1, 5, 31, 32, 33, 100, 6 * 32}) {
+      for (const RowOrder order : {RowOrder::TopDown, RowOrder::BottomUp}) {
+        SCOPED_TRACE(testing::Message() << bandRows << " rows, order " << static_cast<int>(order));
+        for (int32_t top = 0; top < picture.Height(); top += bandRows) {
+          const int32_t rows = std::min(bandRows, picture.Height() - top);
+          PixelBuffer band = PixelBuffer::Make(picture.Width(), rows);
+          std::fill(band.pixels.begin(), band.pixels.end(), uint8_t{0xA5});
+          const bool drawn = picture.ComposeRows(top, band, order);
+          for (int32_t y = 0; y < rows; ++y) {
+            const int32_t at = order == RowOrder::TopDown ? y : rows - 1 - y;
+            ASSERT_TRUE(std::equal(band.Row(at), band.Row(at) + band.stride, expected.Row(top + y)))
+                << "row " << top + y;
+          }
+          EXPECT_EQ(drawn, top / 32 != 3 || (top + rows - 1) / 32 != 3) << top;
+        }
+      }
+    }
+  }
 }
 
 TEST(BlendChipSquare, CopiesOntoEmptyAndSkipsSquaresNotWhollyInside) {

@@ -5,11 +5,13 @@
 
 #include <QImage>
 #include <QString>
+#include <atomic>
 #include <filesystem>
 
 #include "platform/bmp32.h"
 #include "platform/messages.h"
 #include "support/fakes.h"
+#include "support/png_rows.h"
 #include "support/temp_dir.h"
 
 namespace kelvor {
@@ -213,6 +215,99 @@ TEST_F(QtImageCodecTest, ReplacesAnExistingFileWhole) {
   PixelBuffer pixels = PixelBuffer::Make(1, 1);
   ASSERT_TRUE(encoder.Encode(dir.File("out.bmp"), pixels, PixelAlpha::Straight, messages));
   EXPECT_EQ(test::ReadFileBytes(dir.File("out.bmp")), WriteBmp32(pixels));
+}
+
+// Rows taken from a picture held whole; counts the rows asked for.
+class HeldPicture final : public PictureSource {
+ public:
+  HeldPicture(const PixelBuffer& pixels, int32_t width, int32_t height)
+      : pixels_(pixels), width_(width), height_(height) {}
+  int32_t Width() const override { return width_; }
+  int32_t Height() const override { return height_; }
+  bool ComposeRows(int32_t top, PixelBuffer& band, RowOrder order) const override {
+    rowsComposed += band.height;
+    for (int32_t y = 0; y < band.height; ++y) {
+      const uint8_t* row = pixels_.Row(top + y);
+      std::copy(row, row + pixels_.stride,
+                band.Row(order == RowOrder::TopDown ? y : band.height - 1 - y));
+    }
+    return true;
+  }
+  mutable std::atomic<int64_t> rowsComposed{0};
+
+ private:
+  const PixelBuffer& pixels_;
+  int32_t width_;
+  int32_t height_;
+};
+
+// Streamed in bands of 128 rows, the files hold the pixels the whole-picture
+// writers gave: every alpha with colours up to it and beyond it (sheets
+// taken as stored), divided out as before, and BMP byte for byte.
+TEST_F(QtImageCodecTest, BandsWriteWhatTheWholePictureWritersWrote) {
+  PixelBuffer pixels = PixelBuffer::Make(2048, 260);
+  for (size_t i = 0; i < pixels.pixels.size() / 4; ++i) {
+    const uint32_t alpha = i % 256;
+    const uint32_t colour = (i / 256) % (alpha + 1);
+    uint8_t* p = &pixels.pixels[i * 4];
+    p[0] = static_cast<uint8_t>(colour);
+    p[1] = static_cast<uint8_t>(colour * 7 % (alpha + 1));
+    p[2] = static_cast<uint8_t>(colour + i / 4096);  // past the alpha now and then
+    p[3] = static_cast<uint8_t>(alpha);
+  }
+  const HeldPicture picture(pixels, pixels.width, pixels.height);
+
+  ASSERT_TRUE(encoder.Encode(dir.File("whole.png"), pixels, PixelAlpha::Premultiplied, messages));
+  ASSERT_EQ(
+      encoder.EncodeBands(dir.File("bands.png"), picture, PixelAlpha::Premultiplied, messages),
+      PictureWrite::Written);
+  std::vector<Bytes> wholeRows, bandRows;
+  test::PngHeader header;
+  ASSERT_TRUE(test::ReadPngRows(dir.File("whole.png"), header, [&](uint32_t, const uint8_t* row) {
+    wholeRows.emplace_back(row, row + 2048 * 4);
+  }));
+  ASSERT_TRUE(test::ReadPngRows(dir.File("bands.png"), header, [&](uint32_t, const uint8_t* row) {
+    bandRows.emplace_back(row, row + 2048 * 4);
+  }));
+  ASSERT_EQ(bandRows.size(), 260u);
+  for (size_t y = 0; y < bandRows.size(); ++y) ASSERT_EQ(bandRows[y], wholeRows[y]) << "row " << y;
+
+  ASSERT_TRUE(encoder.Encode(dir.File("whole.bmp"), pixels, PixelAlpha::Premultiplied, messages));
+  ASSERT_EQ(
+      encoder.EncodeBands(dir.File("bands.bmp"), picture, PixelAlpha::Premultiplied, messages),
+      PictureWrite::Written);
+  EXPECT_EQ(test::ReadFileBytes(dir.File("bands.bmp")), test::ReadFileBytes(dir.File("whole.bmp")));
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+// Sizes past a format's limits are refused from the size alone: no row is
+// made and no file written.
+TEST_F(QtImageCodecTest, BandsPastTheFormatsLimitsAreRefusedUnmade) {
+  const PixelBuffer none;
+  struct Case {
+    const char* name;
+    int32_t width, height;
+    PictureWrite result;
+  };
+  const Case cases[] = {
+      {"a.png", static_cast<int32_t>(MaxStreamedWidth) + 1, 1, PictureWrite::TooLarge},
+      {"a.bmp", 32768, 32769, PictureWrite::TooLarge},  // 4 GiB and a row
+      {"a.dat", 65536, 65536, PictureWrite::TooLarge},  // after the BMP warning
+      {"a.jpg", 65536, 1, PictureWrite::TooLarge},
+      {"a.tif", 16385, 16384, PictureWrite::TooLarge},
+      {"a.gif", 1, 1, PictureWrite::NoEncoder},
+      {"a", 1, 1, PictureWrite::NoEncoder},
+      {"a.png", 0, 5, PictureWrite::Empty},
+  };
+  for (const Case& c : cases) {
+    const HeldPicture picture(none, c.width, c.height);
+    EXPECT_EQ(encoder.EncodeBands(dir.File(c.name), picture, PixelAlpha::Premultiplied, messages),
+              c.result)
+        << c.name;
+    EXPECT_EQ(picture.rowsComposed, 0) << c.name;
+  }
+  EXPECT_EQ(messages.shown.size(), 1u);  // the warning for a.dat
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
 }  // namespace

@@ -93,13 +93,13 @@ std::vector<SaveForm> Forms() {
       {"map PNG", "whole.png",
        [](const std::string& path, SavedDocument& d, Messages& m) {
          QtImageEncoder encoder;
-         return ExportMapImage(path, d.document, true, encoder, m);
+         return ExportMapImage(path, d.document, true, encoder, m) == PictureWrite::Written;
        },
        false},
       {"map BMP", "whole.bmp",
        [](const std::string& path, SavedDocument& d, Messages& m) {
          QtImageEncoder encoder;
-         return ExportMapImage(path, d.document, true, encoder, m);
+         return ExportMapImage(path, d.document, true, encoder, m) == PictureWrite::Written;
        },
        false},
   };

@@ -10,9 +10,14 @@
 #include <QSaveFile>
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <new>
+#include <utility>
 
+#include "platform/atomic_file.h"
 #include "platform/bmp32.h"
 #include "platform/messages.h"
+#include "platform/png_writer.h"
 
 namespace kelvor {
 namespace {
@@ -105,6 +110,69 @@ void FinishBgra32(PixelBuffer& pixels, QImage::Format format) {
     x = Premultiply(x);
     std::memcpy(bytes + i * 4, &x, 4);
   }
+}
+
+// The name of Qt's writer for a format; empty when this Qt has none (GIF),
+// which fails like a missing encoder.
+QByteArray QtWriterFormat(ImageFormat format) {
+  static constexpr std::pair<ImageFormat, const char*> names[] = {
+      {ImageFormat::Gif, "gif"},
+      {ImageFormat::Jpeg, "jpeg"},
+      {ImageFormat::Png, "png"},
+      {ImageFormat::Tiff, "tiff"},
+  };
+  for (const auto& [known, name] : names) {
+    if (known == format && QImageWriter::supportedImageFormats().contains(name)) return name;
+  }
+  return {};
+}
+
+// A premultiplied picture's rows with straight alpha, divided out exactly as
+// each format's writer did when it took the whole picture: by Qt's own
+// conversion for PNG, by ours for BMP.
+class StraightRows final : public PictureSource {
+ public:
+  StraightRows(const PictureSource& source, bool qtConversion)
+      : source_(source), qtConversion_(qtConversion) {}
+  int32_t Width() const override { return source_.Width(); }
+  int32_t Height() const override { return source_.Height(); }
+  bool ComposeRows(int32_t top, PixelBuffer& band, RowOrder order) const override {
+    if (!source_.ComposeRows(top, band, order)) return false;  // zero stays zero
+    if (!qtConversion_) {
+      UnpremultiplyPixels(band);
+      return true;
+    }
+    const QImage straight = QImage(band.pixels.data(), band.width, band.height, band.stride,
+                                   QImage::Format_ARGB32_Premultiplied)
+                                .convertToFormat(QImage::Format_ARGB32);
+    if (straight.isNull()) throw std::bad_alloc();  // fails the band, and so the file
+    const size_t rowBytes = static_cast<size_t>(band.stride);
+    for (int32_t y = 0; y < band.height; ++y) {
+      std::memcpy(band.Row(y), straight.constScanLine(y), rowBytes);
+    }
+    return true;
+  }
+
+ private:
+  const PictureSource& source_;
+  bool qtConversion_;
+};
+
+// Runs a streamed writer on a temporary file that replaces the target only
+// when everything was written.
+PictureWrite WriteStreamed(const std::string& path, const std::function<bool(ByteSink&)>& write) {
+  AtomicFile file;
+  if (!file.Open(path)) return PictureWrite::CannotCreate;
+  if (!write(file)) return PictureWrite::CannotWrite;  // the temporary file goes with `file`
+  switch (file.Commit()) {
+    case FileWriteStatus::Ok:
+      return PictureWrite::Written;
+    case FileWriteStatus::CannotCreate:
+      return PictureWrite::CannotCreate;
+    case FileWriteStatus::CannotWrite:
+      break;
+  }
+  return PictureWrite::CannotWrite;
 }
 
 bool TooLarge(const QSize& size) {
@@ -200,8 +268,7 @@ bool QtImageEncoder::Encode(const std::string& path, const PixelBuffer& pixels, 
   }
 
   if (format == ImageFormat::Bmp) {
-    // The file's size fields hold 32 bits.
-    if (static_cast<uint64_t>(pixels.pixels.size()) > 0xFFFFFFFFu - 138) return false;
+    if (!Bmp32Holds(pixels.width, pixels.height)) return false;
     std::vector<uint8_t> bytes;
     if (alpha == PixelAlpha::Premultiplied) {
       PixelBuffer straight = pixels;
@@ -214,25 +281,8 @@ bool QtImageEncoder::Encode(const std::string& path, const PixelBuffer& pixels, 
                                             static_cast<qsizetype>(bytes.size())));
   }
 
-  QByteArray qtFormat;
-  switch (format) {
-    case ImageFormat::Gif:
-      qtFormat = "gif";
-      break;
-    case ImageFormat::Jpeg:
-      qtFormat = "jpeg";
-      break;
-    case ImageFormat::Png:
-      qtFormat = "png";
-      break;
-    case ImageFormat::Tiff:
-      qtFormat = "tiff";
-      break;
-    default:
-      return false;
-  }
-  // A format this Qt cannot write (GIF) fails like a missing encoder.
-  if (!QImageWriter::supportedImageFormats().contains(qtFormat)) return false;
+  const QByteArray qtFormat = QtWriterFormat(format);
+  if (qtFormat.isEmpty()) return false;
 
   const QImage image(
       pixels.pixels.data(), pixels.width, pixels.height, pixels.stride,
@@ -246,6 +296,48 @@ bool QtImageEncoder::Encode(const std::string& path, const PixelBuffer& pixels, 
   if (!writer.write(image)) return false;
   buffer.close();
   return WriteAtomically(path, encoded);
+}
+
+PictureWrite QtImageEncoder::EncodeBands(const std::string& path, const PictureSource& source,
+                                         PixelAlpha alpha, Messages& messages) {
+  ImageFormat format = ImageFormatForPath(path);
+  if (format == ImageFormat::None) return PictureWrite::NoEncoder;
+  const int64_t width = source.Width();
+  const int64_t height = source.Height();
+  if (width < 1 || height < 1) return PictureWrite::Empty;
+  if (format == ImageFormat::Unknown) {
+    messages.Show(texts::SaveAsBitmap, "", MessageIcon::Warning);
+    format = ImageFormat::Bmp;
+  }
+  const bool premultiplied = alpha == PixelAlpha::Premultiplied;
+
+  if (format == ImageFormat::Png) {
+    if (width > MaxStreamedWidth || height > MaxPngSide) return PictureWrite::TooLarge;
+    const StraightRows straight(source, true);
+    const PictureSource& rows = premultiplied ? straight : source;
+    return WriteStreamed(path, [&](ByteSink& sink) { return WritePngBands(rows, sink); });
+  }
+  if (format == ImageFormat::Bmp) {
+    if (!Bmp32Holds(width, height)) return PictureWrite::TooLarge;
+    const StraightRows straight(source, false);
+    const PictureSource& rows = premultiplied ? straight : source;
+    return WriteStreamed(path, [&](ByteSink& sink) { return WriteBmp32Bands(rows, sink); });
+  }
+
+  // The other formats go through Qt's writers, which take a whole picture.
+  if (QtWriterFormat(format).isEmpty()) return PictureWrite::NoEncoder;
+  if (width * height > MaxWholePicturePixels ||
+      (format == ImageFormat::Jpeg && std::max(width, height) > MaxJpegSide)) {
+    return PictureWrite::TooLarge;
+  }
+  PixelBuffer whole;
+  try {
+    whole = PixelBuffer::Make(static_cast<int32_t>(width), static_cast<int32_t>(height));
+  } catch (const std::bad_alloc&) {
+    return PictureWrite::CannotWrite;
+  }
+  source.ComposeRows(0, whole, RowOrder::TopDown);
+  return Encode(path, whole, alpha, messages) ? PictureWrite::Written : PictureWrite::CannotWrite;
 }
 
 }  // namespace kelvor

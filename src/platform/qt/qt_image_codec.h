@@ -13,12 +13,15 @@ class QtImageDecoder : public ImageDecoder {
 };
 
 // Encoding by extension: BMP by our own 32-bit writer, PNG, JPEG and TIFF
-// through QImageWriter. Every file is written through QSaveFile, so a failed
-// write leaves the previous file in place.
+// through QImageWriter; pictures made in bands go to our own streamed PNG
+// and BMP writers. Every file is written to a temporary file first, so a
+// failed write leaves the previous file in place.
 class QtImageEncoder : public ImageEncoder {
  public:
   bool Encode(const std::string& path, const PixelBuffer& pixels, PixelAlpha alpha,
               Messages& messages) override;
+  PictureWrite EncodeBands(const std::string& path, const PictureSource& source, PixelAlpha alpha,
+                           Messages& messages) override;
 };
 
 }  // namespace kelvor
