@@ -20,6 +20,7 @@
 #include "app/palette_window.h"
 #include "app/qt_editor_dialogs.h"
 #include "app/qt_messages.h"
+#include "app/translations.h"
 #include "app/window_title.h"
 #include "document/chip_sheet_loader.h"
 #include "files/open_document.h"
@@ -133,6 +134,9 @@ void MapWindow::InstallShortcuts() {
 
 void MapWindow::Start(const StartOptions& options) {
   Workspace& ws = workspace_;
+  if (auto* dialogs = dynamic_cast<QtEditorDialogs*>(ownDialogs_.get())) {
+    dialogs->SetLanguage(options.language);
+  }
   scroll_.Init();
   show();
   CreatePaletteWindow();
@@ -150,12 +154,10 @@ void MapWindow::Start(const StartOptions& options) {
   UpdateUndoMenuState(menu_, ws.undo);
   menus_.Sync(1, menu_);
   if (!startup.chipFolderExists) {
-    const std::string_view format = texts::MissingChipFolder;
-    const size_t at = format.find("%s");
     const std::string folder = ChipFolderPath(ws.folders.exeFolder, ws.folders.chipFolder);
-    const std::string text =
-        std::string(format.substr(0, at)) + folder + std::string(format.substr(at + 2));
-    context_.messages.Show(text, texts::AppCaption, MessageIcon::None);
+    const TextArg args[] = {folder};
+    context_.messages.Show(FormatText(texts::MissingChipFolder, args), texts::AppCaption,
+                           MessageIcon::None);
   }
 }
 
@@ -332,7 +334,7 @@ void MapWindow::TogglePaletteWindow() {
 
 void MapWindow::SetPaletteTitle(std::string_view title) {
   if (palette_) {
-    palette_->setWindowTitle(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
+    palette_->setWindowTitle(Tr(title));
   }
 }
 

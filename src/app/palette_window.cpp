@@ -7,7 +7,9 @@
 #include "app/editor_context.h"
 #include "app/menu_state.h"
 #include "app/palette_dispatch.h"
+#include "app/translations.h"
 #include "resources/artwork.h"
+#include "tools/palette_commands.h"
 #include "tools/palette_selection.h"
 #include "workspace/workspace.h"
 
@@ -27,7 +29,7 @@ PaletteWindow::PaletteWindow(EditorContext& context, QWidget* owner)
       scroll_(&context.workspace.paletteView()),
       menu_(LoadMenuModel(MenuPaletteWindow)) {
   setObjectName(QStringLiteral("CLASS_Mapchip"));
-  setWindowTitle(QString::fromUtf8("ﾁｯﾌﾟ配置"));
+  setWindowTitle(Tr(PaletteModeTitle(PaletteModePlacement)));
   setWindowIcon(AppIcon());
   scroll_.Init();
   view_ = new ViewArea(scroll_, this);

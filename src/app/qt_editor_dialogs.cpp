@@ -15,17 +15,18 @@
 
 namespace kelvor {
 
-std::string HelpFilePath(const std::string& exeFolder) {
-  return QDir(QString::fromStdString(exeFolder))
-      .filePath(QStringLiteral("Kelvor.chm"))
-      .toStdString();
+std::string HelpFilePath(const std::string& exeFolder, UiLanguage language) {
+  const QString name = language == UiLanguage::Japanese ? QStringLiteral("Kelvor.chm")
+                                                        : QStringLiteral("Kelvor_en.chm");
+  return QDir(QString::fromStdString(exeFolder)).filePath(name).toStdString();
 }
 
 std::unique_ptr<QMessageBox> MakeAboutBox(QWidget* owner) {
   auto box = std::make_unique<QMessageBox>(owner);
   box->setWindowTitle(QStringLiteral("Kelvor"));
   box->setText(QStringLiteral("Kelvor"));
-  box->setInformativeText(QString::fromUtf8(AboutVersionText));
+  const TextArg version[] = {AppVersion};
+  box->setInformativeText(QString::fromStdString(FormatText(AboutVersionFormat, version)));
   box->setIconPixmap(AppIcon().pixmap(32, 32));
   box->setStandardButtons(QMessageBox::Ok);
   return box;
@@ -121,7 +122,7 @@ void QtEditorDialogs::RunTransparencyDialog() {
 
 void QtEditorDialogs::ShowHelp() {
   if (context_ == nullptr) return;
-  const std::string path = HelpFilePath(context_->workspace.folders.exeFolder);
+  const std::string path = HelpFilePath(context_->workspace.folders.exeFolder, language_);
   // No help file, no help: nothing is shown.
   if (!QFileInfo(QString::fromStdString(path)).isFile() || !openHelp_) return;
   openHelp_(QUrl::fromLocalFile(QString::fromStdString(path)));

@@ -11,15 +11,18 @@
 #include "app/color_chooser.h"
 #include "app/editor_context.h"
 #include "app/file_dialogs.h"
+#include "app/translations.h"
 
 namespace kelvor {
 
 class ImageEncoder;
 
-inline constexpr const char* AboutVersionText = "Kelvor ver.1.51";
+inline constexpr std::string_view AboutVersionFormat = "Kelvor ver.%s";
+inline constexpr std::string_view AppVersion = "1.51";
 
-// Kelvor.chm beside the program.
-std::string HelpFilePath(const std::string& exeFolder);
+// The manual beside the program, in the interface language: Kelvor.chm is
+// the Japanese one, Kelvor_en.chm the English one.
+std::string HelpFilePath(const std::string& exeFolder, UiLanguage language);
 
 // The About box: the program's name, its version line and icon 101.
 std::unique_ptr<QMessageBox> MakeAboutBox(QWidget* owner);
@@ -42,6 +45,8 @@ class QtEditorDialogs : public EditorDialogs {
   void SetFolderBrowser(FolderBrowser browser) { browseFolder_ = std::move(browser); }
   void SetHelpOpener(std::function<bool(const QUrl&)> opener) { openHelp_ = std::move(opener); }
   void SetImageEncoder(ImageEncoder* encoder);
+  // The language whose manual Help opens.
+  void SetLanguage(UiLanguage language) { language_ = language; }
   FileDialogFolder& fileFolder() { return fileFolder_; }
 
   void RunSizeDialog(bool newMap) override;
@@ -67,6 +72,7 @@ class QtEditorDialogs : public EditorDialogs {
   std::unique_ptr<ImageEncoder> ownEncoder_;
   ImageEncoder* encoder_ = nullptr;
   FileDialogFolder fileFolder_;
+  UiLanguage language_ = UiLanguage::Japanese;
 };
 
 }  // namespace kelvor
