@@ -204,13 +204,26 @@ TEST_F(EditorDialogsTest, TransparencyDialogWorksOnTheCurrentSheet) {
   EXPECT_EQ(sheet.bitmap.At(32, 0)[3], 255);
 }
 
-TEST_F(EditorDialogsTest, HelpOpensOnlyAnExistingHelpFile) {
-  window->RunCommand(CommandHelp);
-  EXPECT_TRUE(helpOpened.empty());
-  test::WriteFileText(dir.File("Kelvor.chm"), "help");
-  window->RunCommand(CommandHelp);
-  ASSERT_EQ(helpOpened.size(), 1u);
-  EXPECT_EQ(helpOpened[0], QUrl::fromLocalFile(QString::fromStdString(dir.File("Kelvor.chm"))));
+TEST_F(EditorDialogsTest, HelpOpensOnlyAnExistingManualInTheInterfaceLanguage) {
+  struct Case {
+    UiLanguage language;
+    const char* manual;
+    const char* otherManual;
+  };
+  const Case cases[] = {{UiLanguage::Japanese, "Kelvor.chm", "Kelvor_en.chm"},
+                        {UiLanguage::English, "Kelvor_en.chm", "Kelvor.chm"}};
+  for (const Case& c : cases) {
+    dialogs.SetLanguage(c.language);
+    helpOpened.clear();
+    std::filesystem::remove(dir.File(c.manual));
+    test::WriteFileText(dir.File(c.otherManual), "help");
+    window->RunCommand(CommandHelp);
+    EXPECT_TRUE(helpOpened.empty()) << c.manual;
+    test::WriteFileText(dir.File(c.manual), "help");
+    window->RunCommand(CommandHelp);
+    ASSERT_EQ(helpOpened.size(), 1u) << c.manual;
+    EXPECT_EQ(helpOpened[0], QUrl::fromLocalFile(QString::fromStdString(dir.File(c.manual))));
+  }
 }
 
 TEST_F(EditorDialogsTest, AboutBoxShowsNameVersionAndIcon) {
