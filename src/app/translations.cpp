@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
-#include <QLocale>
 #include <cstdlib>
 
 namespace kelvor {
@@ -16,10 +15,6 @@ std::string_view LanguagePart(std::string_view locale) {
 std::string Variable(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr ? value : "";
-}
-
-QLocale::Language LocaleLanguage(UiLanguage language) {
-  return language == UiLanguage::Japanese ? QLocale::Japanese : QLocale::English;
 }
 
 }  // namespace
@@ -112,14 +107,6 @@ bool Translations::Install(UiLanguage language) {
   qtInstalled_ = qt_.load(qtCatalogue, QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
                  QCoreApplication::installTranslator(&qt_);
   if (language == UiLanguage::Japanese) complete = qtInstalled_;
-  // Dates and sizes in the standard dialogs follow the interface language
-  // when the desktop's locale speaks another one (the C locale speaks none).
-  if (QLocale::system().language() != LocaleLanguage(language)) {
-    previousLocale_ = QLocale();
-    QLocale::setDefault(QLocale(LocaleLanguage(language), language == UiLanguage::Japanese
-                                                              ? QLocale::Japan
-                                                              : QLocale::UnitedStates));
-  }
   return complete;
 }
 
@@ -128,10 +115,6 @@ void Translations::Remove() {
   if (qtInstalled_) QCoreApplication::removeTranslator(&qt_);
   editorInstalled_ = false;
   qtInstalled_ = false;
-  if (previousLocale_) {
-    QLocale::setDefault(*previousLocale_);
-    previousLocale_.reset();
-  }
 }
 
 }  // namespace kelvor

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QLocale>
 #include <QString>
 #include <QTranslator>
 #include <optional>
@@ -72,7 +71,6 @@ class Translations {
   QTranslator qt_;
   bool editorInstalled_ = false;
   bool qtInstalled_ = false;
-  std::optional<QLocale> previousLocale_;
 };
 
 }  // namespace kelvor
