@@ -285,7 +285,7 @@
     </message>
     <message>
         <source>Kelvor ver.%s</source>
-        <translation>Kelvor version %s</translation>
+        <translation>Version %s</translation>
     </message>
     <message>
         <source>ﾁｯﾌﾟｾｯﾄ ﾌｧｲﾙの入っているﾌｫﾙﾀﾞを指定してください</source>
