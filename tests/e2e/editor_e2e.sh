@@ -207,7 +207,7 @@ caption=""
 for _ in $(seq 100); do
   for w in $(xdotool search --onlyvisible --pid "$editor_pid" 2>/dev/null); do
     name="$(xdotool getwindowname "$w" 2>/dev/null)"
-    case "$name" in Kelvor*) caption="$name" ;; esac
+    case "$name" in "Kelvor "*) caption="$name" ;; esac
   done
   [ -n "$caption" ] && break
   sleep 0.2
