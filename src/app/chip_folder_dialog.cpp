@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <filesystem>
 
+#include "app/translations.h"
 #include "document/chip_sheet_loader.h"
 #include "ui_chip_folder_dialog.h"
 #include "workspace/workspace.h"
@@ -26,7 +27,7 @@ bool FolderExists(const std::string& path) {
 
 std::optional<std::string> BrowseForFolder(QWidget* owner, const std::string& current) {
   const QString chosen = QFileDialog::getExistingDirectory(
-      owner, QString::fromUtf8(BrowseTitle), QString::fromStdString(current),
+      owner, Tr(BrowseTitle), QString::fromStdString(current),
       QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
   if (chosen.isEmpty()) return std::nullopt;
   return QDir::toNativeSeparators(chosen).toStdString();

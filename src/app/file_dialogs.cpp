@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 
+#include "app/translations.h"
 #include "platform/messages.h"
 
 namespace kelvor {
@@ -11,10 +12,6 @@ namespace {
 
 constexpr std::string_view OverwriteQuestion = "%1 は既に存在します。\n上書きしますか？";
 constexpr std::string_view ChooseTypeText = "保存するファイルの種類を選んでください";
-
-QString FromView(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QString FolderOf(const QString& path) {
   return QFileInfo(path).absolutePath();
@@ -24,13 +21,13 @@ QString FolderOf(const QString& path) {
 
 QStringList OpenNameFilters() {
   QStringList filters;
-  for (const OpenFileType& type : OpenFileTypes) filters << FromView(type.text);
+  for (const OpenFileType& type : OpenFileTypes) filters << Tr(type.text);
   return filters;
 }
 
 QStringList SaveAsNameFilters() {
   QStringList filters;
-  for (const SaveAsType& type : SaveAsTypes) filters << FromView(type.text);
+  for (const SaveAsType& type : SaveAsTypes) filters << Tr(type.text);
   return filters;
 }
 
@@ -94,7 +91,7 @@ void SaveAsFileDialog::accept() {
     const QString target =
         QString::fromStdString(WithDefaultExtension(files.front().toStdString(), selectedType()));
     if (QFileInfo(target).isFile()) {
-      const QString question = FromView(OverwriteQuestion).arg(QFileInfo(target).fileName());
+      const QString question = Tr(OverwriteQuestion).arg(QFileInfo(target).fileName());
       if (!messages_.AskYesNo(question.toStdString(), texts::AppCaption)) return;
     }
   }

@@ -19,7 +19,7 @@ struct FileDialogFolder {
   QString current;
 };
 
-// The name filters of a type table, in its order.
+// The name filters of a type table, in its order and the interface language.
 QStringList OpenNameFilters();
 QStringList SaveAsNameFilters();
 

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -6,6 +7,7 @@
 #include "app/command_line.h"
 #include "app/map_window.h"
 #include "app/single_instance.h"
+#include "app/translations.h"
 #include "base/program_info.h"
 #include "workspace/workspace.h"
 
@@ -33,6 +35,11 @@ int main(int argc, char* argv[]) {
   application.setApplicationVersion(QString::fromLatin1(kelvor::ProgramVersion));
   // Lets Wayland desktops match the window to the installed launcher.
   QGuiApplication::setDesktopFileName(QString::fromLatin1(kelvor::ApplicationId));
+  const kelvor::UiLanguage language = kelvor::UiLanguageFromEnvironment();
+  kelvor::Translations translations;
+  if (!translations.Install(language)) {
+    std::fputs("kelvor: a translation of the interface could not be loaded\n", stderr);
+  }
 
   // A second start brings the running editor to the front and opens nothing.
   kelvor::SingleInstance instance(kelvor::SingleInstanceKey());
@@ -44,6 +51,7 @@ int main(int argc, char* argv[]) {
                    [&window] { kelvor::RaiseWindow(&window); });
   kelvor::StartOptions options;
   options.exeFolder = QCoreApplication::applicationDirPath().toStdString();
+  options.language = language;
   // The file system's own bytes, as the user typed them.
   options.arguments = command.documents;
   window.Start(options);

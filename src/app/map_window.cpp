@@ -20,6 +20,7 @@
 #include "app/palette_window.h"
 #include "app/qt_editor_dialogs.h"
 #include "app/qt_messages.h"
+#include "app/translations.h"
 #include "app/window_title.h"
 #include "document/chip_sheet_loader.h"
 #include "files/open_document.h"
@@ -142,6 +143,9 @@ void MapWindow::RunAccelerator(int32_t id) {
 
 void MapWindow::Start(const StartOptions& options) {
   Workspace& ws = workspace_;
+  if (auto* dialogs = dynamic_cast<QtEditorDialogs*>(ownDialogs_.get())) {
+    dialogs->SetLanguage(options.language);
+  }
   scroll_.Init();
   show();
   CreatePaletteWindow();
@@ -160,7 +164,8 @@ void MapWindow::Start(const StartOptions& options) {
   menus_.Sync(1, menu_);
   if (!startup.chipFolderExists) {
     const std::string folder = ChipFolderPath(ws.folders.exeFolder, ws.folders.chipFolder);
-    context_.messages.Show(FillIn(texts::MissingChipFolder, folder), texts::AppCaption,
+    const TextArg args[] = {folder};
+    context_.messages.Show(FormatText(texts::MissingChipFolder, args), texts::AppCaption,
                            MessageIcon::None);
   }
 }
@@ -330,7 +335,7 @@ void MapWindow::TogglePaletteWindow() {
 
 void MapWindow::SetPaletteTitle(std::string_view title) {
   if (palette_) {
-    palette_->setWindowTitle(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
+    palette_->setWindowTitle(Tr(title));
   }
 }
 

@@ -13,6 +13,7 @@
 #include "app/menu_binding.h"
 #include "app/menu_model.h"
 #include "app/palette_window.h"
+#include "app/translations.h"
 #include "app/view_area.h"
 #include "app/view_scroll.h"
 #include "render/scaled_atlas.h"
@@ -31,8 +32,9 @@ struct EditorServices {
 };
 
 struct StartOptions {
-  std::string exeFolder;               // where map_chip/ is looked for
-  std::vector<std::string> arguments;  // the first one is opened as a document
+  std::string exeFolder;                       // where map_chip/ is looked for
+  std::vector<std::string> arguments;          // the first one is opened as a document
+  UiLanguage language = UiLanguage::Japanese;  // whose manual Help opens
 };
 
 // The map window: the menu bar of the editor, the map view, and the owner

@@ -3,12 +3,18 @@
 #include <QActionGroup>
 #include <QMenuBar>
 
+#include "app/translations.h"
+
 namespace kelvor {
 namespace {
 
 QString ItemText(const MenuItem& item) {
-  QString text = MenuText(item.text);
-  if (!item.keyHint.empty()) text += QLatin1Char('\t') + MenuText(item.keyHint);
+  // Sheet items show file names, which are never translated. Key hints are
+  // the same in every language.
+  QString text = item.id >= CommandSheetFirst && item.id <= CommandSheetLast
+                     ? QString::fromStdString(item.text)
+                     : Tr(item.text);
+  if (!item.keyHint.empty()) text += QLatin1Char('\t') + QString::fromStdString(item.keyHint);
   return text;
 }
 
@@ -70,7 +76,7 @@ void MenuBinding::Build(QMenuBar* bar, const MenuModel& model, CommandHandler on
   onCommand_ = std::move(onCommand);
   menus_.clear();
   for (const MenuPopup& popup : model.popups) {
-    QMenu* menu = bar->addMenu(MenuText(popup.title));
+    QMenu* menu = bar->addMenu(Tr(popup.title));
     Fill(menu, popup, onCommand_);
     menus_.push_back(menu);
   }

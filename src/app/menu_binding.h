@@ -9,13 +9,9 @@ class QMenuBar;
 
 namespace kelvor {
 
-inline QString MenuText(const std::string& text) {
-  return QString::fromUtf8(text.c_str());
-}
-
-// Builds real menus from a menu model and mirrors the model's item states
-// onto them. Each action carries its command id as data; choosing it calls
-// `onCommand` with that id.
+// Builds real menus from a menu model, with the texts in the interface
+// language, and mirrors the model's item states onto them. Each action
+// carries its command id as data; choosing it calls `onCommand` with that id.
 class MenuBinding {
  public:
   using CommandHandler = std::function<void(int32_t)>;

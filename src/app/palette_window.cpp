@@ -1,13 +1,17 @@
 #include "app/palette_window.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QMouseEvent>
 
 #include "app/editor_context.h"
 #include "app/menu_state.h"
 #include "app/palette_dispatch.h"
+#include "app/translations.h"
 #include "resources/artwork.h"
+#include "tools/palette_commands.h"
 #include "tools/palette_selection.h"
 #include "workspace/workspace.h"
 
@@ -27,7 +31,7 @@ PaletteWindow::PaletteWindow(EditorContext& context, QWidget* owner)
       scroll_(&context.workspace.paletteView()),
       menu_(LoadMenuModel(MenuPaletteWindow)) {
   setObjectName(QStringLiteral("CLASS_Mapchip"));
-  setWindowTitle(QString::fromUtf8("ﾁｯﾌﾟ配置"));
+  setWindowTitle(Tr(PaletteModeTitle(PaletteModePlacement)));
   setWindowIcon(AppIcon());
   scroll_.Init();
   view_ = new ViewArea(scroll_, this);
@@ -72,6 +76,45 @@ void PaletteWindow::closeEvent(QCloseEvent* event) {
   // The palette lives as long as the map window; its close box only hides it.
   event->ignore();
   hide();
+}
+
+bool PaletteWindow::event(QEvent* event) {
+  // Qt keeps the owner's window shortcuts working in a tool window, so the
+  // map window's menu bar answers Alt+letter here too, and where both bars
+  // have the letter the map's menu opens. Taking the key as an override keeps
+  // it for this window's own menu bar.
+  if (event->type() == QEvent::ShortcutOverride &&
+      IsOwnMenuMnemonic(static_cast<QKeyEvent*>(event))) {
+    event->accept();
+    return true;
+  }
+  return QMainWindow::event(event);
+}
+
+void PaletteWindow::keyPressEvent(QKeyEvent* event) {
+  if (!IsOwnMenuMnemonic(event)) {
+    QMainWindow::keyPressEvent(event);
+    return;
+  }
+  // The menu bar opens the menu as for its own mnemonic, first item highlighted.
+  QKeyEvent press(QEvent::KeyPress, event->key(), event->modifiers(),
+                  QString(QChar(event->key())).toLower());
+  QCoreApplication::sendEvent(menuBar(), &press);
+}
+
+bool PaletteWindow::IsOwnMenuMnemonic(const QKeyEvent* event) const {
+  if (event->modifiers() != Qt::AltModifier || event->key() < Qt::Key_0 ||
+      event->key() > Qt::Key_Z) {
+    return false;
+  }
+  for (const QAction* action : menuBar()->actions()) {
+    const QKeySequence mnemonic = QKeySequence::mnemonic(action->text());
+    if (action->isVisible() && action->isEnabled() && !mnemonic.isEmpty() &&
+        mnemonic[0].key() == event->key()) {
+      return true;
+    }
+  }
+  return false;
 }
 
 void PaletteWindow::OnMousePress(QMouseEvent* event) {

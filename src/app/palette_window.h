@@ -43,8 +43,12 @@ class PaletteWindow : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool event(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  // Alt plus the mnemonic of one of this window's menus.
+  bool IsOwnMenuMnemonic(const QKeyEvent* event) const;
   void OnMousePress(QMouseEvent* event);
   void OnMouseMove(QMouseEvent* event);
   void OnMouseRelease(QMouseEvent* event);

@@ -17,14 +17,15 @@
 
 namespace kelvor {
 
-std::vector<std::string> HelpLocations(const std::string& exeFolder, std::string_view language) {
+std::vector<std::string> HelpLocations(const std::string& exeFolder, UiLanguage language) {
   const QDir folder(QString::fromStdString(exeFolder));
   std::vector<std::string> locations = {
       folder.filePath(QStringLiteral("Kelvor.chm")).toStdString()};
-  const std::string other = language == "en" ? "ja" : "en";
-  for (const std::string& lang : {std::string(language), other}) {
-    const QString index = QStringLiteral("../share/doc/kelvor/manual/%1/index.html")
-                              .arg(QString::fromStdString(lang));
+  const char* chosen = language == UiLanguage::English ? "en" : "ja";
+  const char* other = language == UiLanguage::English ? "ja" : "en";
+  for (const char* lang : {chosen, other}) {
+    const QString index =
+        QStringLiteral("../share/doc/kelvor/manual/%1/index.html").arg(QString::fromLatin1(lang));
     locations.push_back(QDir::cleanPath(folder.filePath(index)).toStdString());
   }
   return locations;
@@ -34,7 +35,8 @@ std::unique_ptr<QMessageBox> MakeAboutBox(QWidget* owner) {
   auto box = std::make_unique<QMessageBox>(owner);
   box->setWindowTitle(QStringLiteral("Kelvor"));
   box->setText(QStringLiteral("Kelvor"));
-  box->setInformativeText(QString::fromUtf8(AboutVersionText));
+  const TextArg version[] = {std::string_view(ProgramVersion)};
+  box->setInformativeText(QString::fromStdString(FormatText(AboutVersionFormat, version)));
   box->setIconPixmap(AppIcon().pixmap(32, 32));
   box->setStandardButtons(QMessageBox::Ok);
   return box;
@@ -124,7 +126,7 @@ void QtEditorDialogs::RunTransparencyDialog() {
 void QtEditorDialogs::ShowHelp() {
   if (context_ == nullptr) return;
   const std::vector<std::string> locations =
-      HelpLocations(context_->workspace.folders.exeFolder, manualLanguage_);
+      HelpLocations(context_->workspace.folders.exeFolder, language_);
   for (const std::string& path : locations) {
     const QString file = QString::fromStdString(path);
     // A viewer that cannot be started leaves the next place to try.
@@ -132,7 +134,8 @@ void QtEditorDialogs::ShowHelp() {
   }
   std::string searched;
   for (const std::string& path : locations) searched += (searched.empty() ? "" : "\n") + path;
-  context_->messages.Show(FillIn(texts::CannotOpenManual, searched), texts::AppCaption,
+  const TextArg args[] = {searched};
+  context_->messages.Show(FormatText(texts::CannotOpenManual, args), texts::AppCaption,
                           MessageIcon::Warning);
 }
 

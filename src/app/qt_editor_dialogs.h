@@ -13,19 +13,20 @@
 #include "app/color_chooser.h"
 #include "app/editor_context.h"
 #include "app/file_dialogs.h"
+#include "app/translations.h"
 #include "base/program_info.h"
 
 namespace kelvor {
 
 class ImageEncoder;
 
-inline constexpr const char* AboutVersionText = "Kelvor ver." KELVOR_VERSION;
+inline constexpr std::string_view AboutVersionFormat = "Kelvor ver.%s";
 
 // Where help is looked for, in this order: Kelvor.chm beside the program,
-// then the manual's index page in `language` ("ja" or "en"), then in the
-// other language. The manual lies where an installed copy keeps it,
-// ../share/doc/kelvor/manual from the program (the build tree mirrors it).
-std::vector<std::string> HelpLocations(const std::string& exeFolder, std::string_view language);
+// then the manual's index page in `language`, then in the other language.
+// The manual lies where an installed copy keeps it, ../share/doc/kelvor/manual
+// from the program (the build tree mirrors it).
+std::vector<std::string> HelpLocations(const std::string& exeFolder, UiLanguage language);
 
 // The About box: the program's name, its version line and icon 101.
 std::unique_ptr<QMessageBox> MakeAboutBox(QWidget* owner);
@@ -47,9 +48,9 @@ class QtEditorDialogs : public EditorDialogs {
   void SetColorPicker(ColorPicker picker) { pickColor_ = std::move(picker); }
   void SetFolderBrowser(FolderBrowser browser) { browseFolder_ = std::move(browser); }
   void SetHelpOpener(std::function<bool(const QUrl&)> opener) { openHelp_ = std::move(opener); }
-  // The language of the interface, which the manual follows ("ja" or "en").
-  void SetManualLanguage(std::string language) { manualLanguage_ = std::move(language); }
   void SetImageEncoder(ImageEncoder* encoder);
+  // The language whose manual Help opens.
+  void SetLanguage(UiLanguage language) { language_ = language; }
   FileDialogFolder& fileFolder() { return fileFolder_; }
 
   void RunSizeDialog(bool newMap) override;
@@ -72,10 +73,10 @@ class QtEditorDialogs : public EditorDialogs {
   ColorPicker pickColor_;
   FolderBrowser browseFolder_;
   std::function<bool(const QUrl&)> openHelp_;
-  std::string manualLanguage_ = "ja";
   std::unique_ptr<ImageEncoder> ownEncoder_;
   ImageEncoder* encoder_ = nullptr;
   FileDialogFolder fileFolder_;
+  UiLanguage language_ = UiLanguage::Japanese;
 };
 
 }  // namespace kelvor

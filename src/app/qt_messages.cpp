@@ -3,14 +3,9 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "app/translations.h"
+
 namespace kelvor {
-namespace {
-
-QString ToQString(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
 
 void QtMessages::Show(std::string_view text, std::string_view caption, MessageIcon icon) {
   ShowBox(text, caption, icon, owner_);
@@ -25,13 +20,13 @@ void QtMessages::ShowBox(std::string_view text, std::string_view caption, Messag
   QMessageBox::Icon boxIcon = QMessageBox::NoIcon;
   if (icon == MessageIcon::Warning) boxIcon = QMessageBox::Warning;
   if (icon == MessageIcon::Error) boxIcon = QMessageBox::Critical;
-  QMessageBox box(boxIcon, ToQString(caption), ToQString(text), QMessageBox::Ok, owner);
+  QMessageBox box(boxIcon, Tr(caption), Tr(text), QMessageBox::Ok, owner);
   box.exec();
 }
 
 bool QtMessages::AskYesNo(std::string_view text, std::string_view caption) {
-  QMessageBox box(QMessageBox::NoIcon, ToQString(caption), ToQString(text),
-                  QMessageBox::Yes | QMessageBox::No, owner_);
+  QMessageBox box(QMessageBox::NoIcon, Tr(caption), Tr(text), QMessageBox::Yes | QMessageBox::No,
+                  owner_);
   return box.exec() == QMessageBox::Yes;
 }
 

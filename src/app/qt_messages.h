@@ -7,7 +7,8 @@
 
 namespace kelvor {
 
-// Message boxes on a window of the editor and the wait cursor, on Qt.
+// Message boxes on a window of the editor and the wait cursor, on Qt. Texts
+// and captions arrive in Japanese and are shown in the interface language.
 class QtMessages : public Messages {
  public:
   explicit QtMessages(QWidget* owner = nullptr) : owner_(owner) {}

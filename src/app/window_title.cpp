@@ -1,22 +1,22 @@
 #include "app/window_title.h"
 
-#include <cstdio>
-
+#include "app/translations.h"
 #include "platform/messages.h"
 
 namespace kelvor {
+namespace {
+
+constexpr std::string_view MapTitleFormat =
+    "%s    使用ﾁｯﾌﾟ数：%3d/%d(背景), %3d/%d(ﾚｲﾔｰ)    使用ﾌｧｲﾙ数：%2d/%d";
+
+}  // namespace
 
 std::string FormatMapTitle(const MapDocument& document) {
-  const int backgroundUsed = document.tables[0].UsedChips();
-  const int layerUsed = document.tables[1].UsedChips();
-  const int filesUsed = document.fileList.UsedNames();
-  const std::string name(texts::AppCaption);
-  char buffer[256];
-  std::snprintf(buffer, sizeof buffer,
-                "%s    使用ﾁｯﾌﾟ数：%3d/%d(背景), %3d/%d(ﾚｲﾔｰ)    使用ﾌｧｲﾙ数：%2d/%d", name.c_str(),
-                backgroundUsed, ChipTableSlots - 1, layerUsed, ChipTableSlots - 1, filesUsed,
-                ChipFileSlots);
-  return buffer;
+  const TextArg args[] = {texts::AppCaption,  document.tables[0].UsedChips(),
+                          ChipTableSlots - 1, document.tables[1].UsedChips(),
+                          ChipTableSlots - 1, document.fileList.UsedNames(),
+                          ChipFileSlots};
+  return FormatText(MapTitleFormat, args);
 }
 
 }  // namespace kelvor

@@ -27,14 +27,6 @@ inline constexpr std::string_view CannotOpenManual =
     "説明書を開けません\n以下の場所を探しました\n%s";
 }  // namespace texts
 
-// A text of the table with its one "%s" replaced by `value`.
-inline std::string FillIn(std::string_view format, std::string_view value) {
-  const size_t at = format.find("%s");
-  if (at == std::string_view::npos) return std::string(format);
-  return std::string(format.substr(0, at)) + std::string(value) +
-         std::string(format.substr(at + 2));
-}
-
 enum class MessageIcon { None, Warning, Error };
 
 // Message boxes and the wait cursor. Core flows receive it; the editor shows

@@ -215,17 +215,17 @@ TEST_F(EditorDialogsTest, HelpOpensTheHelpFileOrTheManualInTheInterfacesLanguage
   struct Case {
     const char* name;
     std::vector<std::string> present;
-    std::string language;
+    UiLanguage language;
     std::vector<std::string> refusedByViewer;
     std::vector<std::string> opened;  // every place the viewer was asked to open
   };
   const Case cases[] = {
-      {"help file first", {chm, ja, en}, "en", {}, {chm}},
-      {"manual in the language", {ja, en}, "en", {}, {en}},
-      {"other language", {ja}, "en", {}, {ja}},
-      {"help file refused", {chm, ja}, "ja", {chm}, {chm, ja}},
-      {"nothing", {}, "ja", {}, {}},
-      {"nothing opens", {ja, en}, "ja", {ja, en}, {ja, en}},
+      {"help file first", {chm, ja, en}, UiLanguage::English, {}, {chm}},
+      {"manual in the language", {ja, en}, UiLanguage::English, {}, {en}},
+      {"other language", {ja}, UiLanguage::English, {}, {ja}},
+      {"help file refused", {chm, ja}, UiLanguage::Japanese, {chm}, {chm, ja}},
+      {"nothing", {}, UiLanguage::Japanese, {}, {}},
+      {"nothing opens", {ja, en}, UiLanguage::Japanese, {ja, en}, {ja, en}},
   };
   for (const Case& c : cases) {
     std::filesystem::remove_all(bin);
@@ -235,7 +235,7 @@ TEST_F(EditorDialogsTest, HelpOpensTheHelpFileOrTheManualInTheInterfacesLanguage
       test::WriteFileText(path, "help");
     }
     ws.folders.exeFolder = bin.string();
-    dialogs.SetManualLanguage(c.language);
+    dialogs.SetLanguage(c.language);
     std::vector<std::string> opened;
     dialogs.SetHelpOpener([&](const QUrl& url) {
       opened.push_back(url.toLocalFile().toStdString());
@@ -248,8 +248,8 @@ TEST_F(EditorDialogsTest, HelpOpensTheHelpFileOrTheManualInTheInterfacesLanguage
     const bool failed = c.opened.size() == c.refusedByViewer.size();
     ASSERT_EQ(messages.shown.size(), failed ? 1u : 0u) << c.name;
     if (failed) {
-      const std::string other = c.language == "ja" ? en : ja;
-      const std::string first = c.language == "ja" ? ja : en;
+      const std::string other = c.language == UiLanguage::Japanese ? en : ja;
+      const std::string first = c.language == UiLanguage::Japanese ? ja : en;
       EXPECT_EQ(messages.shown[0].text,
                 "説明書を開けません\n以下の場所を探しました\n" + chm + "\n" + first + "\n" + other)
           << c.name;

@@ -446,6 +446,37 @@ TEST_F(MapWindowTest, PaletteCloseBoxOnlyHides) {
   EXPECT_FALSE(palette->isVisible());
 }
 
+TEST_F(MapWindowTest, AltLetterOpensTheMenuOfTheActiveWindow) {
+  // Both menu bars have 設定(&S) and 色(&C); the palette's own must open
+  // while the palette is the active window, the map's while the map is.
+  StartEditor();
+  struct Case {
+    QMainWindow* active;
+    MenuBinding& menus;
+    Qt::Key key;
+    size_t popup;
+  };
+  PaletteWindow* palette = window->paletteWindow();
+  const Case cases[] = {
+      {palette, palette->menus(), Qt::Key_C, 5},     {palette, palette->menus(), Qt::Key_S, 3},
+      {palette, palette->menus(), Qt::Key_D, 2},     {window.get(), window->menus(), Qt::Key_C, 5},
+      {window.get(), window->menus(), Qt::Key_S, 2},
+  };
+  for (const Case& c : cases) {
+    c.active->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(c.active));
+    QTest::keyClick(c.active, c.key, Qt::AltModifier);
+    QWidget* shown = QApplication::activePopupWidget();
+    EXPECT_EQ(shown, c.menus.popup(c.popup))
+        << c.active->objectName().toStdString() << " " << c.key;
+    // Opened from the keyboard: the first item is highlighted, so Return runs it.
+    if (shown) {
+      EXPECT_EQ(c.menus.popup(c.popup)->activeAction(), c.menus.popup(c.popup)->actions().front());
+      shown->close();
+    }
+  }
+}
+
 TEST_F(MapWindowTest, QuitQuestionNoLeavesEverything) {
   StartEditor();
   NewMap(4, 4);

@@ -3,7 +3,10 @@
 #  1. a chip marked in the palette is stamped on the map and saved with Ctrl+S;
 #  2. a copied block is read by another process, byte for byte, and a block
 #     another process offers is pasted by the editor;
-#  3. a second start gives way to the running editor and exits 0.
+#  3. under the C locale, menus open with Alt+letter and run their items with
+#     a letter or Return, and sizes are typed into the size dialog;
+#  4. a second start gives way to the running editor and exits 0;
+#  5. under an English locale the editor speaks English.
 # Exit 77 (skipped) while the editor is not built.
 set -uo pipefail
 
@@ -44,7 +47,9 @@ export TMPDIR="$work"
 
 doc="$work/e2e.kv"
 "$helper" new-doc "$doc" 20 15 || fail "cannot make the test document"
-"$editor" "$doc" >"$work/editor.log" 2>&1 &
+# The C locale: the reference texts, and the keyboard must work as in any other.
+env -u LC_ALL -u LC_MESSAGES -u LC_CTYPE -u KELVOR_LANG LANG=C "$editor" "$doc" \
+  >"$work/editor.log" 2>&1 &
 editor_pid=$!
 pids+=("$editor_pid")
 
@@ -133,7 +138,45 @@ xdotool keyup v
 save
 wait_cell 5 5 00000500 || fail "the block of the other process was not pasted"
 
-# 3. A second start with another document gives way and opens nothing.
+# 3. Alt+S opens 設定(&S), S runs ｻｲｽﾞ変更(&S)...; a size typed into the dialog
+# and confirmed with Return resizes the map. Then Alt+S and Return open it again.
+window_named() {  # title -> id of the editor's visible window with that title
+  local w
+  for w in $(xdotool search --onlyvisible --pid "$editor_pid" 2>/dev/null); do
+    [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "$1" ] && { echo "$w"; return 0; }
+  done
+  return 1
+}
+wait_window() {  # title present|gone
+  for _ in $(seq 50); do
+    if window_named "$1" >/dev/null; then [ "$2" = present ] && return 0
+    else [ "$2" = gone ] && return 0; fi
+    sleep 0.2
+  done
+  return 1
+}
+menu_keys() {  # the key that runs the first item of 設定
+  xdotool windowfocus --sync "$map" 2>/dev/null || true
+  xdotool key alt+s
+  sleep 0.5
+  xdotool key "$1"
+  wait_window "ﾏｯﾌﾟｻｲｽﾞ変更" present || fail "Alt+S then $1 did not open the size dialog under LANG=C"
+}
+menu_keys s
+xdotool key ctrl+a && xdotool type 33 && xdotool key Tab ctrl+a && xdotool type 21
+xdotool key Return
+wait_window "ﾏｯﾌﾟｻｲｽﾞ変更" gone || fail "Return did not close the size dialog"
+save
+if [ -x "$cli" ]; then
+  for _ in $(seq 50); do "$cli" info "$doc" --json | grep -q '"width":33,"height":21' && break; sleep 0.2; done
+  "$cli" info "$doc" --json | grep -q '"width":33,"height":21' ||
+    fail "the size typed under LANG=C was not applied: $("$cli" info "$doc" --json)"
+fi
+menu_keys Return
+xdotool key Escape
+wait_window "ﾏｯﾌﾟｻｲｽﾞ変更" gone || fail "Escape did not close the size dialog"
+
+# 4. A second start with another document gives way and opens nothing.
 "$helper" new-doc "$work/other.kv" 4 4
 timeout 20 "$editor" "$work/other.kv" >"$work/second.log" 2>&1
 rc=$?
@@ -144,6 +187,28 @@ click "$map" 7 7
 save
 wait_cell 7 7 "$stamped" || fail "the running editor no longer saves its own document"
 [ -z "$("$helper" cells "$work/other.kv")" ] || fail "the second start's document was changed"
+
+# 5. Under an English locale (it need not be installed: the name decides) the
+# caption is English.
+kill "$editor_pid" 2>/dev/null
+wait "$editor_pid" 2>/dev/null
+env -u LC_ALL -u LC_MESSAGES -u KELVOR_LANG LANG=en_US.UTF-8 "$editor" "$doc" \
+  >"$work/english.log" 2>&1 &
+editor_pid=$!
+pids+=("$editor_pid")
+caption=""
+for _ in $(seq 100); do
+  for w in $(xdotool search --onlyvisible --pid "$editor_pid" 2>/dev/null); do
+    name="$(xdotool getwindowname "$w" 2>/dev/null)"
+    case "$name" in "Kelvor "*) caption="$name" ;; esac
+  done
+  [ -n "$caption" ] && break
+  sleep 0.2
+done
+case "$caption" in
+  "Kelvor    Chips used: "*) ;;
+  *) fail "the caption under LANG=en_US.UTF-8 is \"$caption\"" ;;
+esac
 
 echo "PASS"
 exit 0
