@@ -33,13 +33,14 @@ Color* MapColor(DisplaySettings& display, int32_t id) {
 
 // The chip-set optimisation that runs before every save and on its own.
 void Optimize(EditorContext& c) {
-  OptimizeChipSet(c.workspace.document, c.workspace.undo);
+  if (OptimizeChipSet(c.workspace.document, c.workspace.undo)) MarkDocumentChanged(c.workspace);
   c.shell.RefreshTitle();
   c.shell.RepaintMap();
 }
 
 void AfterHistoryStep(EditorContext& c, bool changed) {
   if (!changed) return;
+  MarkDocumentChanged(c.workspace);
   // A step may undo a resize: the extent follows the restored grid.
   c.shell.RefreshMapExtent();
   c.shell.RefreshTitle();
@@ -70,7 +71,9 @@ bool DispatchMapCommand(EditorContext& c, int32_t id) {
     case CommandSave:
       if (!doc.grid.Exists() || doc.documentPath.empty()) return false;
       Optimize(c);
-      WriteBinaryDocument(doc.documentPath, doc, ws.sheets, c.messages);
+      if (WriteBinaryDocument(doc.documentPath, doc, ws.sheets, c.messages)) {
+        ClearDocumentChanged(ws);
+      }
       return false;
     case CommandSaveAs:
       if (!doc.grid.Exists()) return false;
@@ -100,7 +103,10 @@ bool DispatchMapCommand(EditorContext& c, int32_t id) {
       return false;
     case CommandClearBackground:
     case CommandClearLayer:
-      ClearLevel(doc.grid, ws.undo, id == CommandClearBackground ? LevelBackground : LevelLayer);
+      if (ClearLevel(doc.grid, ws.undo,
+                     id == CommandClearBackground ? LevelBackground : LevelLayer)) {
+        MarkDocumentChanged(ws);
+      }
       c.shell.RefreshTitle();
       c.shell.RepaintMap();
       return false;
@@ -115,6 +121,7 @@ bool DispatchMapCommand(EditorContext& c, int32_t id) {
           collision ? texts::ConfirmClearCollision : texts::ConfirmClearPriority;
       if (!c.messages.AskYesNo(question, texts::AppCaption)) return false;
       ClearCellFlags(doc.grid, collision ? CellFlagGroup::Collision : CellFlagGroup::Priority);
+      MarkDocumentChanged(ws);
       c.shell.RepaintMap();
       return false;
     }

@@ -117,6 +117,7 @@ bool OpenDocument(Workspace& ws, const std::string& path, Messages& messages,
   }
   refresh.scrollExtents = true;
   ResetUndo(ws.undo);
+  ClearDocumentChanged(ws);
 
   const std::string text = MissingImageText(
       missing, document.fileList, ChipFolderPath(ws.folders.exeFolder, ws.folders.chipFolder));
