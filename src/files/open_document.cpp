@@ -101,7 +101,14 @@ bool OpenDocument(Workspace& ws, const std::string& path, Messages& messages,
     messages.Show(texts::CannotReadFile, texts::AppCaption, MessageIcon::Warning);
     return false;
   }
+  FinishOpening(ws, path, messages, refresh);
+  ClearDocumentChanged(ws);
+  return true;
+}
 
+void FinishOpening(Workspace& ws, const std::string& documentPath, Messages& messages,
+                   OpenRefresh& refresh) {
+  MapDocument& document = ws.document;
   for (int32_t i = 0; i < ws.sheets.sheetCount; ++i) {
     ApplyTransparentColor(ws.sheets.sheets[static_cast<size_t>(i)]);
   }
@@ -111,18 +118,16 @@ bool OpenDocument(Workspace& ws, const std::string& path, Messages& messages,
   RebuildChipAtlases(document, ws.sheets, missing);
 
   refresh.title = true;
-  StoreDocumentPath(document, path);
+  StoreDocumentPath(document, documentPath);
   if (ws.sheets.currentSheet >= 0 && ws.sheets.currentSheet < ChipSheetSlots) {
     ClearPlacementMarks(ws.sheets.Current());
   }
   refresh.scrollExtents = true;
   ResetUndo(ws.undo);
-  ClearDocumentChanged(ws);
 
   const std::string text = MissingImageText(
       missing, document.fileList, ChipFolderPath(ws.folders.exeFolder, ws.folders.chipFolder));
   if (!text.empty()) messages.Show(text, texts::MissingImagesCaption, MessageIcon::None);
-  return true;
 }
 
 StartupResult InitializeWorkspace(Workspace& ws, const std::string& exeFolder,

@@ -48,6 +48,11 @@ struct OpenRefresh {
 // neither reader takes gives "ファイルを読み込めません" and changes nothing.
 bool OpenDocument(Workspace& workspace, const std::string& path, Messages& messages,
                   OpenRefresh& refresh);
+// What follows every successful read: sheets re-keyed, atlases rebuilt,
+// missing images reported, `documentPath` recorded (empty: none), placement
+// marks of the current sheet cleared, undo history emptied.
+void FinishOpening(Workspace& workspace, const std::string& documentPath, Messages& messages,
+                   OpenRefresh& refresh);
 
 struct StartupResult {
   SheetMenu sheetMenu;
