@@ -4,6 +4,7 @@
 
 #include "app/map_window.h"
 #include "app/single_instance.h"
+#include "app/termination_signals.h"
 #include "workspace/workspace.h"
 
 int main(int argc, char* argv[]) {
@@ -18,7 +19,12 @@ int main(int argc, char* argv[]) {
   kelvor::MapWindow window(workspace);
   QObject::connect(&instance, &kelvor::SingleInstance::activationRequested, &window,
                    [&window] { kelvor::RaiseWindow(&window); });
+  // A logout or a kill keeps the unsaved changes in the recovery copy.
+  kelvor::TerminationSignals termination;
+  QObject::connect(&termination, &kelvor::TerminationSignals::received, &window,
+                   &kelvor::MapWindow::EndOnSignal);
   kelvor::StartOptions options;
+  options.recovery = kelvor::RecoverySettingsFor(kelvor::SingleInstanceKey().toStdString());
   options.exeFolder = QCoreApplication::applicationDirPath().toStdString();
   const QStringList arguments = QCoreApplication::arguments();
   for (qsizetype i = 1; i < arguments.size(); ++i) {

@@ -23,6 +23,7 @@ void QtMessages::Show(std::string_view text, std::string_view caption, MessageIc
 bool QtMessages::AskYesNo(std::string_view text, std::string_view caption) {
   QMessageBox box(QMessageBox::NoIcon, ToQString(caption), ToQString(text),
                   QMessageBox::Yes | QMessageBox::No, owner_);
+  box.setDefaultButton(QMessageBox::Yes);
   return box.exec() == QMessageBox::Yes;
 }
 
