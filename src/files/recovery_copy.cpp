@@ -208,12 +208,16 @@ FileWriteStatus WriteRecoveryCopy(const std::string& path, const RecoverySnapsho
   return file.Commit();
 }
 
+uint64_t RecoveryChecksum(std::span<const uint8_t> bytes) {
+  return Fnv1a(FnvOffset, bytes.data(), bytes.size());
+}
+
 bool ParseRecoveryCopy(std::span<const uint8_t> bytes, RecoveryCopy& out) {
   if (bytes.size() < 8) return false;
   const std::span<const uint8_t> body = bytes.first(bytes.size() - 8);
   ByteReader tail(bytes.last(8));
   uint64_t stored = 0;
-  if (!ReadUint64(tail, stored) || Fnv1a(FnvOffset, body.data(), body.size()) != stored) {
+  if (!ReadUint64(tail, stored) || RecoveryChecksum(body) != stored) {
     return false;
   }
   // The checksum closes the record chunk: the chunks are walked whole.

@@ -75,6 +75,9 @@ enum class RecoveryReadStatus {
   Damaged,  // cut short, altered, or not a copy at all
 };
 
+// FNV-1a, 64 bits, of `bytes`: the checksum that ends a copy.
+uint64_t RecoveryChecksum(std::span<const uint8_t> bytes);
+
 // Checks a copy's bytes: checksum, record and a document read whole.
 bool ParseRecoveryCopy(std::span<const uint8_t> bytes, RecoveryCopy& out);
 RecoveryReadStatus ReadRecoveryCopy(const std::string& path, RecoveryCopy& out);
