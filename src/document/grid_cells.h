@@ -33,7 +33,9 @@ struct GridWatch {
 // began, so that a copy of a big map can take only what changed. Every
 // non-const access to the whole block counts as a write of every piece (the
 // safe default for any loop over the cells); MapGrid::At counts one cell and
-// WriteRows a band of rows. Replacing the block gives it a new identity.
+// WriteRows a band of rows. A reference or pointer obtained so is noted when
+// it is obtained: write through it at once, not across a later watch.
+// Replacing the block gives it a new identity.
 class GridCells {
  public:
   GridCells() = default;
