@@ -319,9 +319,9 @@ void ClearCellBits(MapGrid& grid, MapCell bits) {
   // Every press in a flag mode clears its mark everywhere: only the cells
   // that hold it are written, so the pieces noted as changed stay few.
   const std::vector<MapCell>& cells = *std::as_const(grid).cells;
+  const auto width = static_cast<size_t>(grid.width);
   for (size_t i = 0; i < cells.size(); ++i) {
     if ((cells[i] & bits) == 0) continue;
-    const auto width = static_cast<size_t>(grid.width);
     grid.At(static_cast<int32_t>(i % width), static_cast<int32_t>(i / width)) &= ~bits;
   }
 }
