@@ -10,9 +10,11 @@
 #include "editing/clipboard_block.h"
 #include "files/binary_document.h"
 #include "files/document_fixture.h"
+#include "files/recovery_copy.h"
 #include "files/text_document.h"
 #include "platform/bmp32.h"
 #include "support/byte_builder.h"
+#include "workspace/workspace.h"
 
 namespace {
 
@@ -143,6 +145,22 @@ int main(int argc, char** argv) {
   Write(root / "open_document", "binary.kv", Binary(open, noSheets));
   Write(root / "open_document", "text.kv", Text(open, noSheets));
   Write(root / "open_document", "small.kv", Binary(small.document, small.sheets));
+
+  {
+    // The recovery copy target appends the checksum itself.
+    Workspace ws;
+    ws.document.grid.Allocate(3, 2);
+    *ws.document.grid.cells = {0x00000001, 0x00010102, 0, 0x00001000, 0x80000001, 2};
+    ws.document.fileList.names[0] = "tiles.png";
+    StoreDocumentPath(ws.document, "/maps/stage.kv");
+    ws.folders.chipFolder = "/chips";
+    RecoverySnapshot snapshot;
+    TakeRecoverySnapshot(ws, RecoverySnapshot{}, snapshot, 1700000000);
+    VectorByteSink sink;
+    SerializeRecoveryCopy(sink, snapshot);
+    sink.bytes.resize(sink.bytes.size() - 8);
+    Write(root / "recovery_copy", "small.kv", sink.bytes);
+  }
 
   Write(root / "clipboard_block", "block_3x2", ClipboardSeed(3, 2));
   Write(root / "clipboard_block", "block_1x1", ClipboardSeed(1, 1));

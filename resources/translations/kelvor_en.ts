@@ -398,6 +398,24 @@ Do you want to replace it?</translation>
         <translation>Map image, PNG (*.png)</translation>
     </message>
     <message>
+        <source>前回終了時に保存されていなかった編集内容があります
+ファイル：%s
+時刻：%s
+復元しますか？</source>
+        <translation>Kelvor ended last time with changes that were not saved.
+File: %s
+Time: %s
+Restore them?</translation>
+    </message>
+    <message>
+        <source>（名前なし）</source>
+        <translation>(untitled)</translation>
+    </message>
+    <message>
+        <source>復元用ファイルが壊れていたため削除しました</source>
+        <translation>The recovery copy was damaged and has been deleted.</translation>
+    </message>
+    <message>
         <source>TMX ﾏｯﾌﾟ (*.tmx)</source>
         <translation>TMX map (*.tmx)</translation>
     </message>

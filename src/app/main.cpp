@@ -7,6 +7,7 @@
 #include "app/command_line.h"
 #include "app/map_window.h"
 #include "app/single_instance.h"
+#include "app/termination_signals.h"
 #include "app/translations.h"
 #include "base/program_info.h"
 #include "workspace/workspace.h"
@@ -49,7 +50,12 @@ int main(int argc, char* argv[]) {
   kelvor::MapWindow window(workspace);
   QObject::connect(&instance, &kelvor::SingleInstance::activationRequested, &window,
                    [&window] { kelvor::RaiseWindow(&window); });
+  // A logout or a kill keeps the unsaved changes in the recovery copy.
+  kelvor::TerminationSignals termination;
+  QObject::connect(&termination, &kelvor::TerminationSignals::received, &window,
+                   &kelvor::MapWindow::EndOnSignal);
   kelvor::StartOptions options;
+  options.recovery = kelvor::RecoverySettingsFor(kelvor::SingleInstanceKey().toStdString());
   options.exeFolder = QCoreApplication::applicationDirPath().toStdString();
   options.language = language;
   // The file system's own bytes, as the user typed them.

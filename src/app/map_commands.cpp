@@ -34,13 +34,14 @@ Color* MapColor(DisplaySettings& display, int32_t id) {
 
 // The chip-set optimisation that runs before every save and on its own.
 void Optimize(EditorContext& c) {
-  OptimizeChipSet(c.workspace.document, c.workspace.undo);
+  if (OptimizeChipSet(c.workspace.document, c.workspace.undo)) MarkDocumentChanged(c.workspace);
   c.shell.RefreshTitle();
   c.shell.RepaintMap();
 }
 
 void AfterHistoryStep(EditorContext& c, bool changed) {
   if (!changed) return;
+  MarkDocumentChanged(c.workspace);
   // A step may undo a resize: the extent follows the restored grid.
   c.shell.RefreshMapExtent();
   c.shell.RefreshTitle();
@@ -58,6 +59,10 @@ void ApplyToolResult(EditorContext& c, const ToolResult& result) {
 void OpenDocumentAndRefresh(EditorContext& c, const std::string& path) {
   OpenRefresh refresh;
   OpenDocument(c.workspace, path, c.messages, refresh);
+  ApplyOpenRefresh(c, refresh);
+}
+
+void ApplyOpenRefresh(EditorContext& c, const OpenRefresh& refresh) {
   if (refresh.title) c.shell.RefreshTitle();
   if (refresh.scrollExtents) {
     c.shell.RefreshMapExtent();
@@ -84,7 +89,9 @@ bool DispatchMapCommand(EditorContext& c, int32_t id) {
     case CommandSave:
       if (!doc.grid.Exists() || doc.documentPath.empty()) return false;
       Optimize(c);
-      WriteBinaryDocument(doc.documentPath, doc, ws.sheets, c.messages);
+      if (WriteBinaryDocument(doc.documentPath, doc, ws.sheets, c.messages)) {
+        ClearDocumentChanged(ws);
+      }
       return false;
     case CommandSaveAs:
       if (!doc.grid.Exists()) return false;
@@ -114,7 +121,10 @@ bool DispatchMapCommand(EditorContext& c, int32_t id) {
       return false;
     case CommandClearBackground:
     case CommandClearLayer:
-      ClearLevel(doc.grid, ws.undo, id == CommandClearBackground ? LevelBackground : LevelLayer);
+      if (ClearLevel(doc.grid, ws.undo,
+                     id == CommandClearBackground ? LevelBackground : LevelLayer)) {
+        MarkDocumentChanged(ws);
+      }
       c.shell.RefreshTitle();
       c.shell.RepaintMap();
       return false;
@@ -129,6 +139,7 @@ bool DispatchMapCommand(EditorContext& c, int32_t id) {
           collision ? texts::ConfirmClearCollision : texts::ConfirmClearPriority;
       if (!c.messages.AskYesNo(question, texts::AppCaption)) return false;
       ClearCellFlags(doc.grid, collision ? CellFlagGroup::Collision : CellFlagGroup::Priority);
+      MarkDocumentChanged(ws);
       c.shell.RepaintMap();
       return false;
     }

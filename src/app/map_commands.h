@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/editor_context.h"
+#include "files/open_document.h"
 
 namespace kelvor {
 
@@ -19,5 +20,8 @@ void ApplyToolResult(EditorContext& context, const ToolResult& result);
 // changed: caption, scroll ranges and palette first, then the report of
 // missing images. A file that cannot be read is reported and changes nothing.
 void OpenDocumentAndRefresh(EditorContext& context, const std::string& path);
+// Refreshes what an open changed, then shows the missing-image box, so the
+// box never stands over a window still showing the last document.
+void ApplyOpenRefresh(EditorContext& context, const OpenRefresh& refresh);
 
 }  // namespace kelvor

@@ -122,6 +122,7 @@ void MapSizeDialog::accept() {
   result_ = ApplyMapSize(workspace_.document.grid, workspace_.selection, width, height, newMap_);
   switch (result_.status) {
     case MapSizeStatus::Applied:
+      MarkDocumentChanged(workspace_);
       QDialog::accept();
       return;
     case MapSizeStatus::OutOfRange:

@@ -156,7 +156,16 @@ void MapWindow::Start(const StartOptions& options) {
   RefreshPaletteExtent();
   lineCursor_ = LineCursor();
   fillCursor_ = FillCursor();
-  if (!options.arguments.empty()) OpenDocumentFile(options.arguments.front());
+  bool restored = false;
+  if (options.recovery) {
+    recovery_ = std::make_unique<RecoveryKeeper>(ws, *options.recovery);
+    OpenRefresh refresh;
+    restored = recovery_->OfferRestore(context_, refresh);
+    if (recovery_->ending()) return;
+    if (restored) ApplyOpenRefresh(context_, refresh);
+  }
+  // A document named on the command line gives way to a restored copy.
+  if (!restored && !options.arguments.empty()) OpenDocumentFile(options.arguments.front());
   ws.input.mouseEnabled = true;
   // The map view takes the keys (C, X, V) from the start.
   view_->setFocus();
@@ -369,10 +378,21 @@ void MapWindow::closeEvent(QCloseEvent* event) {
     return;
   }
   closing_ = true;
+  if (recovery_) recovery_->Discard();
   ReleaseDocument(workspace_);
   context_.clipboard.Empty();
   if (palette_) palette_->hide();
   event->accept();
+}
+
+void MapWindow::EndOnSignal() {
+  if (recovery_) recovery_->WriteLastCopy();
+  closing_ = true;
+  // Every running event loop ends, modal dialogs included; the queued exit
+  // ends the main loop should it not run yet (a signal during start-up).
+  QCoreApplication::exit(0);
+  QMetaObject::invokeMethod(
+      qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
 void MapWindow::dragEnterEvent(QDragEnterEvent* event) {

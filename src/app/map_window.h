@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QUrl>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "app/menu_binding.h"
 #include "app/menu_model.h"
 #include "app/palette_window.h"
+#include "app/recovery_keeper.h"
 #include "app/translations.h"
 #include "app/view_area.h"
 #include "app/view_scroll.h"
@@ -35,6 +37,8 @@ struct StartOptions {
   std::string exeFolder;                       // where map_chip/ is looked for
   std::vector<std::string> arguments;          // the first one is opened as a document
   UiLanguage language = UiLanguage::Japanese;  // whose manual Help opens
+  // Recovery copies are kept, and offered at start-up, only with these.
+  std::optional<RecoverySettings> recovery;
 };
 
 // The map window: the menu bar of the editor, the map view, and the owner
@@ -48,8 +52,12 @@ class MapWindow : public QMainWindow, public ShellActions {
   ~MapWindow() override;
 
   // The start-up: document reset, palette window, chip-set scan, atlases,
-  // preset map size, command-line document, mouse gate, folder check.
+  // preset map size, the recovery copy of an editor that ended without
+  // saving, else the command-line document, mouse gate, folder check.
   void Start(const StartOptions& options);
+  // SIGTERM or SIGHUP: the last changes go to the recovery copy, which stays,
+  // and the editor ends without its question.
+  void EndOnSignal();
 
   // Runs a command of the map window (menu, context menu, accelerator).
   void RunCommand(int32_t id);
@@ -68,6 +76,7 @@ class MapWindow : public QMainWindow, public ShellActions {
   MenuBinding& menus() { return menus_; }
   EditorContext& context() { return context_; }
   HeldKeyTracker& keyTracker() { return keys_; }
+  RecoveryKeeper* recovery() const { return recovery_.get(); }
   // Recomputes one popup's item states as when it opens, and mirrors them.
   void PreparePopup(int32_t index);
   // The context menu with its item states, as a right click shows it.
@@ -118,6 +127,7 @@ class MapWindow : public QMainWindow, public ShellActions {
   QCursor lineCursor_;
   QCursor fillCursor_;
   ScaledAtlasCache atlases_;
+  std::unique_ptr<RecoveryKeeper> recovery_;
   bool closing_ = false;
 };
 

@@ -13,6 +13,8 @@ void RescanChipFolder(EditorContext& c) {
     WaitCursorScope wait(c.messages);
     ScanChipFolder(ws.sheets, ws.folders.exeFolder, ws.folders.chipFolder, c.decoder);
   }
+  // Every sheet starts again with fresh flags, which the document stores.
+  MarkDocumentChanged(ws);
   c.shell.RebuildSheetMenu();
   c.shell.RefreshPaletteExtent();
   c.shell.RepaintPalette();

@@ -27,6 +27,7 @@ void QtMessages::ShowBox(std::string_view text, std::string_view caption, Messag
 bool QtMessages::AskYesNo(std::string_view text, std::string_view caption) {
   QMessageBox box(QMessageBox::NoIcon, Tr(caption), Tr(text), QMessageBox::Yes | QMessageBox::No,
                   owner_);
+  box.setDefaultButton(QMessageBox::Yes);
   return box.exec() == QMessageBox::Yes;
 }
 

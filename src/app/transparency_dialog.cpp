@@ -52,6 +52,8 @@ void TransparencyDialog::ShowKeyState() {
 }
 
 void TransparencyDialog::accept() {
+  // The key is stored with the document.
+  if (model_.KeyChanged()) MarkDocumentChanged(workspace_);
   reloaded_ = model_.Accept(workspace_.folders.exeFolder, workspace_.folders.chipFolder, decoder_);
   QDialog::accept();
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/pixel_buffer.h"
+#include "document/grid_cells.h"
 #include "document/map_cell.h"
 
 namespace kelvor {
@@ -24,13 +25,11 @@ inline constexpr int32_t MaxMapSide = 16384;
 struct MapGrid {
   int32_t width = 0;
   int32_t height = 0;
-  std::optional<std::vector<MapCell>> cells;  // nullopt: no map yet
+  GridCells cells;  // nullopt: no map yet
 
   bool Exists() const { return cells.has_value(); }
   size_t CellCount() const { return cells ? cells->size() : 0; }
-  MapCell& At(int32_t column, int32_t row) {
-    return (*cells)[static_cast<size_t>(column) + static_cast<size_t>(row) * width];
-  }
+  MapCell& At(int32_t column, int32_t row) { return cells.WriteCell(column, row, width); }
   MapCell At(int32_t column, int32_t row) const {
     return (*cells)[static_cast<size_t>(column) + static_cast<size_t>(row) * width];
   }

@@ -49,6 +49,12 @@ bool TransparencyDialogModel::Accept(const std::string& exeFolder, const std::st
   return true;
 }
 
+bool TransparencyDialogModel::KeyChanged() const {
+  const ChipSheet* sheet = Sheet();
+  return sheet != nullptr &&
+         (sheet->transparent != savedTransparent_ || sheet->transparentColor != savedColor_);
+}
+
 void TransparencyDialogModel::Cancel() {
   if (ChipSheet* sheet = Sheet()) {
     sheet->transparent = savedTransparent_;

@@ -29,6 +29,8 @@ class TransparencyDialogModel {
   bool Accept(const std::string& exeFolder, const std::string& chipFolder, ImageDecoder& decoder);
   // "ｷｬﾝｾﾙ": the remembered key setting comes back; pixels are untouched.
   void Cancel();
+  // Whether the sheet's key differs from the one it had when the dialog opened.
+  bool KeyChanged() const;
 
  private:
   ChipSheetTable* sheets_ = nullptr;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 #include <vector>
 
 namespace kelvor {
@@ -278,7 +279,7 @@ AreaFillBatch::Plane* AreaFillBatch::PlaneOf(int32_t level) {
   if (!plane.bytes) return nullptr;
   const int shift = level == LevelLayer ? 16 : 0;
   for (size_t y = 0; y < height; ++y) {
-    const MapCell* source = grid_.cells->data() + y * width;
+    const MapCell* source = std::as_const(grid_).cells->data() + y * width;
     uint8_t* target = plane.bytes.get() + y * stride_;
     for (size_t x = 0; x < width; ++x) target[x] = static_cast<uint8_t>(source[x] >> shift);
   }
@@ -292,7 +293,7 @@ void AreaFillBatch::Fill(int32_t level, int32_t column, int32_t row, uint8_t chi
   if (!existing->bytes) {
     // Until a plane exists the grid tells the value, and a fill that changes
     // nothing needs no plane.
-    if (CellChip(grid_.At(column, row), level) == chip) return;
+    if (CellChip(std::as_const(grid_).At(column, row), level) == chip) return;
   }
   Plane* plane = PlaneOf(level);
   if (!plane) {
@@ -322,8 +323,10 @@ void AreaFillBatch::Commit() {
       const MapCell keep = ~(static_cast<MapCell>(0xFF) << shift);
       // Rows no fill reached hold their own values: only the others go back.
       const auto lastRow = static_cast<size_t>(plane.lastRow);
+      MapCell* rows =
+          grid_.cells.WriteRows(plane.firstRow, plane.lastRow - plane.firstRow + 1, grid_.width);
       for (auto y = static_cast<size_t>(plane.firstRow); y <= lastRow; ++y) {
-        MapCell* out = grid_.cells->data() + y * width;
+        MapCell* out = rows + (y - static_cast<size_t>(plane.firstRow)) * width;
         const uint8_t* source = plane.bytes.get() + y * stride_;
         for (size_t x = 0; x < width; ++x) {
           out[x] = (out[x] & keep) | (static_cast<MapCell>(source[x]) << shift);

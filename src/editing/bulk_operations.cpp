@@ -272,10 +272,15 @@ bool ApplyChipAttributes(MapDocument& document, int32_t kind) {
   return true;
 }
 
-void OptimizeChipSet(MapDocument& document, UndoHistory& undo) {
+bool OptimizeChipSet(MapDocument& document, UndoHistory& undo) {
   MapGrid& grid = document.grid;
-  if (!grid.Exists()) return;
+  if (!grid.Exists()) return false;
   std::vector<MapCell>& cells = *grid.cells;
+  const std::array<ChipTable, 2>& tables = document.tables;
+  const std::array<std::array<ChipEntry, ChipTableSlots>, 2> entriesBefore = {tables[0].entries,
+                                                                              tables[1].entries};
+  const std::array<int32_t, 2> countsBefore = {tables[0].count, tables[1].count};
+  const ChipFileList namesBefore = document.fileList;
 
   // Which slots the cells use, per level.
   SlotUse use;
@@ -316,6 +321,11 @@ void OptimizeChipSet(MapDocument& document, UndoHistory& undo) {
 
   RenumberCells(cells, backgroundMap, layerMap);
   ResetUndo(undo);
+  // The cells follow the tables, so the tables alone tell whether anything
+  // a save stores moved or went away.
+  return entriesBefore[0] != tables[0].entries || entriesBefore[1] != tables[1].entries ||
+         countsBefore[0] != tables[0].count || countsBefore[1] != tables[1].count ||
+         namesBefore.names != document.fileList.names;
 }
 
 }  // namespace kelvor

@@ -36,7 +36,9 @@ bool ApplyChipAttributes(MapDocument& document, int32_t kind);
 // compacts both tables, their atlases and the file list keeping the order,
 // renumbers the cells to match, empties the undo history and clears the
 // transient marks. Does nothing without a grid. The caller refreshes the title.
-void OptimizeChipSet(MapDocument& document, UndoHistory& undo);
+// True when a chip or a file name was dropped or moved, or a table's stored
+// count changed.
+bool OptimizeChipSet(MapDocument& document, UndoHistory& undo);
 
 // The two grid passes of the optimisation. Where the processor has 64-byte
 // byte-permute instructions they run on 16 cells at a time; `allowVector`

@@ -7,32 +7,17 @@
 #include <vector>
 
 #include "document/map_document.h"
+#include "editing/grid_snapshot.h"
 #include "editing/selection.h"
 
 namespace kelvor {
 
 inline constexpr int32_t UndoSlotCount = 256;
 // Edge length, in cells, of the square pieces a snapshot is cut into.
-inline constexpr int32_t UndoChunkSize = 64;
+inline constexpr int32_t UndoChunkSize = GridPieceSize;
 
-// One stored grid state. The cells are cut into UndoChunkSize x UndoChunkSize
-// pieces (smaller at the right and bottom edges), row-major over the grid;
-// snapshots share the pieces that are equal, so a history of small edits on a
-// big map holds little more than one copy of it.
-struct UndoSnapshot {
-  bool present = false;  // false: an empty slot
-  int32_t width = 0;
-  int32_t height = 0;
-  std::vector<std::shared_ptr<const MapCell[]>> chunks;
-
-  void Clear() {
-    present = false;
-    width = 0;
-    height = 0;
-    chunks.clear();
-    chunks.shrink_to_fit();
-  }
-};
+// One stored grid state; equal pieces are shared between snapshots.
+using UndoSnapshot = GridSnapshot;
 
 // 256 grid snapshots on either side of the live grid. Undo and Redo exchange
 // the live grid with a slot.

@@ -31,12 +31,17 @@ enum Chunk : int32_t {
 constexpr int32_t EntryRecordSize = 20;
 constexpr uint32_t MaxChunkNameBytes = 256;
 
-// A string with its NUL, preceded by its length including the NUL.
-void PutString(ByteSink& sink, std::string_view text) {
-  PutInt32(sink, static_cast<int32_t>(text.size() + 1));
+// The bytes of `text` and a NUL.
+void PutCString(ByteSink& sink, std::string_view text) {
   sink.Put(text.data(), text.size());
   const uint8_t nul = 0;
   sink.Put(&nul, 1);
+}
+
+// A string with its NUL, preceded by its length including the NUL.
+void PutString(ByteSink& sink, std::string_view text) {
+  PutInt32(sink, static_cast<int32_t>(text.size() + 1));
+  PutCString(sink, text);
 }
 
 int64_t StringSize(std::string_view text) {
@@ -76,37 +81,32 @@ ParseResult Fail(ParseStatus status, std::string reason) {
 }  // namespace
 
 void WriteChunkHeader(ByteSink& sink, int32_t chunk, int32_t payloadSize) {
-  const std::string_view name = BinaryChunkNames[chunk];
+  WriteChunkHeader(sink, BinaryChunkNames[chunk], payloadSize);
+}
+
+void WriteChunkHeader(ByteSink& sink, std::string_view name, int32_t payloadSize) {
   PutUint32(sink, static_cast<uint32_t>(name.size() + 1));
-  sink.Put(name.data(), name.size() + 1);  // the literal's NUL
+  PutCString(sink, name);
   PutInt32(sink, payloadSize);
 }
 
-void SerializeBinaryDocument(ByteSink& sink, const MapDocument& document,
-                             const ChipSheetTable& sheets) {
-  const int32_t sheetCount = StoredSheetCount(sheets);
-  const int32_t fileCount = StoredFileNameCount(document.fileList);
-  const int32_t counts[2] = {StoredEntryCount(document.tables[0]),
-                             StoredEntryCount(document.tables[1])};
-  const auto sheet = [&](int32_t i) -> const ChipSheet& {
-    return sheets.sheets[static_cast<size_t>(i)];
-  };
+void SerializeBinaryParts(ByteSink& sink, const BinaryDocumentParts& parts) {
+  const auto sheetCount = static_cast<int32_t>(parts.sheets.size());
+  const std::array<int32_t, 2> counts = {static_cast<int32_t>(parts.tables[0].size()),
+                                         static_cast<int32_t>(parts.tables[1].size())};
 
   int64_t namesSize = 0;
   int64_t flagsSize = 0;
-  for (int32_t i = 0; i < sheetCount; ++i) {
-    namesSize += StringSize(sheet(i).fileName);
-    flagsSize += 4 + static_cast<int64_t>(StoredFlags(sheet(i)).size());
+  for (const StoredSheetView& sheet : parts.sheets) {
+    namesSize += StringSize(sheet.name);
+    flagsSize += 4 + static_cast<int64_t>(sheet.flags.size());
   }
   int64_t fileNamesSize = 0;
-  for (int32_t i = 0; i < fileCount; ++i) {
-    fileNamesSize += StringSize(document.fileList.names[static_cast<size_t>(i)]);
-  }
-  const MapGrid& grid = document.grid;
-  const int64_t mapSize = 8 + 4 * static_cast<int64_t>(grid.CellCount());
+  for (const std::string& name : parts.fileNames) fileNamesSize += StringSize(name);
+  const int64_t mapSize = 8 + 4 * static_cast<int64_t>(parts.cellCount);
 
   sink.Put("KV\0\0", 4);
-  PutInt32(sink, BinaryChunkCount);
+  PutInt32(sink, BinaryChunkCount + parts.extraChunks);
 
   WriteChunkHeader(sink, ChunkVersion, 9);
   PutString(sink, DocumentVersion);
@@ -115,43 +115,39 @@ void SerializeBinaryDocument(ByteSink& sink, const MapDocument& document,
   PutInt32(sink, sheetCount);
 
   WriteChunkHeader(sink, ChunkSheetNames, static_cast<int32_t>(namesSize));
-  for (int32_t i = 0; i < sheetCount; ++i) PutString(sink, sheet(i).fileName);
+  for (const StoredSheetView& sheet : parts.sheets) PutString(sink, sheet.name);
 
   WriteChunkHeader(sink, ChunkSheetTransparency, 8 * sheetCount);
-  for (int32_t i = 0; i < sheetCount; ++i) {
-    PutInt32(sink, sheet(i).transparent);
-    PutUint32(sink, sheet(i).transparentColor);
+  for (const StoredSheetView& sheet : parts.sheets) {
+    PutInt32(sink, sheet.transparent);
+    PutUint32(sink, sheet.transparentColor);
   }
 
   WriteChunkHeader(sink, ChunkSheetChipCounts, 8 * sheetCount);
-  for (int32_t i = 0; i < sheetCount; ++i) {
-    PutInt32(sink, sheet(i).chipColumns);
-    PutInt32(sink, sheet(i).chipRows);
+  for (const StoredSheetView& sheet : parts.sheets) {
+    PutInt32(sink, sheet.chipColumns);
+    PutInt32(sink, sheet.chipRows);
   }
 
   WriteChunkHeader(sink, ChunkSheetFlags, static_cast<int32_t>(flagsSize));
-  for (int32_t i = 0; i < sheetCount; ++i) {
-    const std::span<const uint8_t> flags = StoredFlags(sheet(i));
-    PutInt32(sink, static_cast<int32_t>(flags.size()));
-    sink.Put(flags.data(), flags.size());
+  for (const StoredSheetView& sheet : parts.sheets) {
+    PutInt32(sink, static_cast<int32_t>(sheet.flags.size()));
+    sink.Put(sheet.flags.data(), sheet.flags.size());
   }
 
   WriteChunkHeader(sink, ChunkFileCount, 4);
-  PutInt32(sink, fileCount);
+  PutInt32(sink, static_cast<int32_t>(parts.fileNames.size()));
 
   WriteChunkHeader(sink, ChunkFileNames, static_cast<int32_t>(fileNamesSize));
-  for (int32_t i = 0; i < fileCount; ++i) {
-    PutString(sink, document.fileList.names[static_cast<size_t>(i)]);
-  }
+  for (const std::string& name : parts.fileNames) PutString(sink, name);
 
   WriteChunkHeader(sink, ChunkTableCounts, 8);
   PutInt32(sink, counts[0]);
   PutInt32(sink, counts[1]);
 
   WriteChunkHeader(sink, ChunkTables, EntryRecordSize * (counts[0] + counts[1]));
-  for (int32_t t = 0; t < 2; ++t) {
-    for (int32_t slot = 0; slot < counts[t]; ++slot) {
-      const ChipEntry& entry = document.tables[static_cast<size_t>(t)].entries[slot];
+  for (const std::span<const ChipEntry>& table : parts.tables) {
+    for (const ChipEntry& entry : table) {
       PutInt32(sink, entry.used);
       PutInt32(sink, entry.file);
       PutInt32(sink, entry.column);
@@ -164,7 +160,34 @@ void SerializeBinaryDocument(ByteSink& sink, const MapDocument& document,
   // A map beyond 2 GiB cannot state its payload size; the reader does not
   // need it, so the field is saturated rather than wrapped.
   WriteChunkHeader(sink, ChunkMap, static_cast<int32_t>(std::min<int64_t>(mapSize, INT32_MAX)));
-  WriteMapData(sink, grid);
+  PutInt32(sink, parts.width);
+  PutInt32(sink, parts.height);
+  if (parts.putCells) parts.putCells(sink);
+}
+
+void SerializeBinaryDocument(ByteSink& sink, const MapDocument& document,
+                             const ChipSheetTable& sheets) {
+  BinaryDocumentParts parts;
+  for (int32_t i = 0; i < StoredSheetCount(sheets); ++i) {
+    const ChipSheet& sheet = sheets.sheets[static_cast<size_t>(i)];
+    parts.sheets.push_back(StoredSheetView{sheet.fileName, sheet.transparent,
+                                           sheet.transparentColor, sheet.chipColumns,
+                                           sheet.chipRows, StoredFlags(sheet)});
+  }
+  parts.fileNames = std::span<const std::string>(document.fileList.names.data(),
+                                                 StoredFileNameCount(document.fileList));
+  for (size_t t = 0; t < 2; ++t) {
+    parts.tables[t] = std::span<const ChipEntry>(document.tables[t].entries.data(),
+                                                 StoredEntryCount(document.tables[t]));
+  }
+  const MapGrid& grid = document.grid;
+  parts.width = grid.width;
+  parts.height = grid.height;
+  parts.cellCount = grid.CellCount();
+  parts.putCells = [&grid](ByteSink& out) {
+    if (grid.Exists()) PutCells(out, *grid.cells);
+  };
+  SerializeBinaryParts(sink, parts);
 }
 
 namespace {

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "document/chip_sheet.h"
 #include "document/map_document.h"
@@ -23,6 +27,33 @@ inline constexpr const char* DocumentVersion = "1.41";
 
 // Name length, name with its NUL, payload size.
 void WriteChunkHeader(ByteSink& sink, int32_t chunk, int32_t payloadSize);
+void WriteChunkHeader(ByteSink& sink, std::string_view name, int32_t payloadSize);
+
+// One loaded sheet's settings as the binary form stores them.
+struct StoredSheetView {
+  std::string_view name;
+  int32_t transparent = 0;
+  Color transparentColor = 0;
+  int32_t chipColumns = 0;
+  int32_t chipRows = 0;
+  std::span<const uint8_t> flags;
+};
+
+// What a binary document holds, wherever it is kept: in the open document,
+// or in a copy of it taken to be written on another thread.
+struct BinaryDocumentParts {
+  std::vector<StoredSheetView> sheets;
+  std::span<const std::string> fileNames;            // the names stored: slots 0..F-1
+  std::array<std::span<const ChipEntry>, 2> tables;  // the slots stored of each table
+  int32_t width = 0;
+  int32_t height = 0;
+  uint64_t cellCount = 0;
+  // Puts the `cellCount` cells, row-major, as little-endian 32-bit values.
+  std::function<void(ByteSink&)> putCells;
+  int32_t extraChunks = 0;  // chunks the caller appends after the map
+};
+
+void SerializeBinaryParts(ByteSink& sink, const BinaryDocumentParts& parts);
 
 // The whole document in binary form. The grid must exist.
 void SerializeBinaryDocument(ByteSink& sink, const MapDocument& document,

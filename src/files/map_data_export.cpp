@@ -78,7 +78,10 @@ void WriteMapData(ByteSink& sink, const MapGrid& grid) {
   if (!grid.Exists()) return;
   PutInt32(sink, grid.width);
   PutInt32(sink, grid.height);
-  const std::vector<MapCell>& cells = *grid.cells;
+  PutCells(sink, *grid.cells);
+}
+
+void PutCells(ByteSink& sink, std::span<const MapCell> cells) {
   if constexpr (std::endian::native == std::endian::little) {
     sink.Put(cells.data(), cells.size() * sizeof(MapCell));
   } else {

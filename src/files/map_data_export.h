@@ -11,6 +11,8 @@ namespace kelvor {
 // int32 width, int32 height, then the cells row-major as uint32; nothing at
 // all when there is no grid. Also the payload of the "mapdata_bin" chunk.
 void WriteMapData(ByteSink& sink, const MapGrid& grid);
+// Cells as little-endian 32-bit values.
+void PutCells(ByteSink& sink, std::span<const MapCell> cells);
 
 // Reads what WriteMapData wrote from the front of `bytes`; the size must be
 // non-negative and the cells all present. Advances `consumed` past them.

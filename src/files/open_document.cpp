@@ -26,7 +26,8 @@ void ClearPlacementMarks(ChipSheet& sheet) {
   for (size_t i = 0; i < chips && i < flags.size(); ++i) flags[i] &= ~ChipFlagSelected;
 }
 
-// Everything an open does once the document has been read.
+}  // namespace
+
 void FinishOpen(Workspace& ws, const std::string& path, OpenRefresh& refresh) {
   MapDocument& document = ws.document;
   for (int32_t i = 0; i < ws.sheets.sheetCount; ++i) {
@@ -48,8 +49,6 @@ void FinishOpen(Workspace& ws, const std::string& path, OpenRefresh& refresh) {
   refresh.missingImages = MissingImageText(
       missing, document.fileList, ChipFolderPath(ws.folders.exeFolder, ws.folders.chipFolder));
 }
-
-}  // namespace
 
 void CreateChipAtlases(MapDocument& document) {
   for (ChipTable& table : document.tables) {
@@ -124,6 +123,7 @@ bool OpenDocument(Workspace& ws, const std::string& path, Messages& messages,
     return false;
   }
   FinishOpen(ws, path, refresh);
+  ClearDocumentChanged(ws);
   return true;
 }
 
@@ -135,6 +135,7 @@ bool OpenParsedDocument(Workspace& ws, const std::string& path, StagedDocument&&
     return false;
   }
   FinishOpen(ws, path, refresh);
+  ClearDocumentChanged(ws);
   return true;
 }
 

@@ -55,6 +55,10 @@ struct OpenRefresh {
 // that the box never stands over a window still showing the last document.
 bool OpenDocument(Workspace& workspace, const std::string& path, Messages& messages,
                   OpenRefresh& refresh);
+// What follows every successful read: sheets re-keyed, atlases rebuilt,
+// `documentPath` recorded (empty: none), placement marks of the current sheet
+// cleared, undo history emptied, the missing images listed in `refresh`.
+void FinishOpen(Workspace& workspace, const std::string& documentPath, OpenRefresh& refresh);
 
 // OpenDocument for a document parsed already (the command-line tool's info
 // reads the file once): commits it as a reader would, then does the same.

@@ -66,9 +66,14 @@ bool RunSaveAsType(Workspace& workspace, const std::string& path, int32_t type,
   MapDocument& document = workspace.document;
   switch (SaveAsTypeInfo(type).action) {
     case SaveAsAction::BinaryDocument:
-      return WriteBinaryDocument(path, document, workspace.sheets, messages);
-    case SaveAsAction::TextDocument:
-      return WriteTextDocument(path, document, workspace.sheets, messages);
+    case SaveAsAction::TextDocument: {
+      const bool binary = SaveAsTypeInfo(type).action == SaveAsAction::BinaryDocument;
+      const bool saved = binary ? WriteBinaryDocument(path, document, workspace.sheets, messages)
+                                : WriteTextDocument(path, document, workspace.sheets, messages);
+      // Exports leave the document as unsaved as it was.
+      if (saved) ClearDocumentChanged(workspace);
+      return saved;
+    }
     case SaveAsAction::MapData:
       return ExportMapData(path, document.grid);
     case SaveAsAction::BackgroundAtlas:

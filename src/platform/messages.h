@@ -25,6 +25,12 @@ inline constexpr std::string_view MissingChipFolder =
 // Formatted with the places looked at, one per line.
 inline constexpr std::string_view CannotOpenManual =
     "説明書を開けません\n以下の場所を探しました\n%s";
+// At start-up, when an editor ended without saving: formatted with the
+// document's file name (or RecoveryUntitled) and the time of the copy.
+inline constexpr std::string_view RecoveryQuestion =
+    "前回終了時に保存されていなかった編集内容があります\nファイル：%s\n時刻：%s\n復元しますか？";
+inline constexpr std::string_view RecoveryUntitled = "（名前なし）";
+inline constexpr std::string_view RecoveryDamaged = "復元用ファイルが壊れていたため削除しました";
 }  // namespace texts
 
 enum class MessageIcon { None, Warning, Error };

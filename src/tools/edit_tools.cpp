@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 #include "document/display_settings.h"
 #include "editing/area_fill.h"
@@ -93,7 +94,10 @@ void PlaceItemWith(MapGrid& grid, const MapEditState& edit, int32_t column, int3
 void PlaceMarkedChips(Workspace& ws, CellPoint cell, Messages& messages) {
   MapEditState& edit = ws.edit;
   CollectMarkedChips(ws.sheets.Current(), edit);
-  if (edit.placementCount > 0) RecordUndo(ws.undo, ws.document.grid);
+  if (edit.placementCount > 0) {
+    RecordUndo(ws.undo, ws.document.grid);
+    MarkDocumentChanged(ws);
+  }
   WaitCursorScope wait(messages);
   // In area-fill mode the chips' fills share one working plane per level.
   AreaFillBatch batch(ws.document.grid);
@@ -144,13 +148,16 @@ ToolResult OnMapButtonDown(Workspace& ws, PixelPoint point, const HeldKeys& keys
   const CellPoint cell = CellAt(ws, point);
   switch (ChooseMapTool(keys, ws.palette.mode)) {
     case MapTool::Paste:
-      PasteAt(grid, ws.paste, ws.undo, clipboard, cell.column, cell.row);
+      if (PasteAt(grid, ws.paste, ws.undo, clipboard, cell.column, cell.row)) {
+        MarkDocumentChanged(ws);
+      }
       break;
     case MapTool::Select:
       BeginSelectionDrag(ws, point, cell);
       break;
     case MapTool::Erase:
       RecordUndo(ws.undo, grid);
+      MarkDocumentChanged(ws);
       if (keys.b || keys.l) {
         EraseChipsAtCell(grid, cell.column, cell.row, keys);
       } else {
@@ -159,12 +166,14 @@ ToolResult OnMapButtonDown(Workspace& ws, PixelPoint point, const HeldKeys& keys
       }
       break;
     case MapTool::CollisionPaint:
+      MarkDocumentChanged(ws);
       ClearCellBits(grid, CellFlagCollisionMark);
       if (!ToggleCollisionEdge(grid, ws.display.mapZoom, ws.views[ViewMap], point)) {
         ToggleCollisionCell(grid, ws.display.mapZoom, ws.views[ViewMap], point);
       }
       break;
     case MapTool::PriorityPaint:
+      MarkDocumentChanged(ws);
       ClearCellBits(grid, CellFlagPriorityMark);
       TogglePriority(grid, ws.display.mapZoom, ws.views[ViewMap], point);
       break;
@@ -188,12 +197,15 @@ ToolResult OnMapMouseMove(Workspace& ws, PixelPoint point, const HeldKeys& keys,
   if (!keys.ctrl && !keys.b && !keys.l) {
     // Dragging paints walls only; a whole cell is toggled by the click alone.
     if (ws.palette.mode == PaletteModeCollision) {
-      ToggleCollisionEdge(grid, ws.display.mapZoom, ws.views[ViewMap], point);
+      if (ToggleCollisionEdge(grid, ws.display.mapZoom, ws.views[ViewMap], point)) {
+        MarkDocumentChanged(ws);
+      }
       result.repaint = true;
       return result;
     }
     if (ws.palette.mode == PaletteModePriority) {
       TogglePriority(grid, ws.display.mapZoom, ws.views[ViewMap], point);
+      MarkDocumentChanged(ws);
       result.repaint = true;
       return result;
     }
@@ -205,7 +217,9 @@ ToolResult OnMapMouseMove(Workspace& ws, PixelPoint point, const HeldKeys& keys,
     TrackSelectionDrag(ws, point);
   } else if (keys.b || keys.l) {
     EraseChipsAtCell(grid, cell.column, cell.row, keys);
+    MarkDocumentChanged(ws);
   } else {
+    if (ws.edit.placementCount > 0) MarkDocumentChanged(ws);
     AreaFillBatch batch(grid);
     for (int32_t i = 0; i < ws.edit.placementCount; ++i) {
       const PlacementItem& item = ws.edit.placement[static_cast<size_t>(i)];
@@ -298,7 +312,18 @@ bool ToggleCollisionEdge(MapGrid& grid, float mapZoom, const ViewPort& view, Pix
 
 void ClearCellBits(MapGrid& grid, MapCell bits) {
   if (!grid.Exists()) return;
-  for (MapCell& cell : *grid.cells) cell &= ~bits;
+  if (!GridShapeHolds(grid) || grid.width == 0) {
+    for (MapCell& cell : *grid.cells) cell &= ~bits;
+    return;
+  }
+  // Every press in a flag mode clears its mark everywhere: only the cells
+  // that hold it are written, so the pieces noted as changed stay few.
+  const std::vector<MapCell>& cells = *std::as_const(grid).cells;
+  const auto width = static_cast<size_t>(grid.width);
+  for (size_t i = 0; i < cells.size(); ++i) {
+    if ((cells[i] & bits) == 0) continue;
+    grid.At(static_cast<int32_t>(i % width), static_cast<int32_t>(i / width)) &= ~bits;
+  }
 }
 
 void ClearTransientMarks(MapGrid& grid) {
@@ -317,6 +342,7 @@ bool RunPopupErase(Workspace& ws, int32_t kind) {
   const CellPoint cell = CellAt(ws, ws.input.rightClickPoint);
   if (!grid.Contains(cell.column, cell.row)) return false;
   RecordUndo(ws.undo, grid);
+  MarkDocumentChanged(ws);
   switch (kind) {
     case 0:
       grid.At(cell.column, cell.row) = WithBackground(grid.At(cell.column, cell.row), 0);

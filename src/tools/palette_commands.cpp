@@ -77,26 +77,31 @@ PaletteEffect RunPaletteCommand(Workspace& ws, int32_t command) {
     case PaletteCommandApplyPriority:
     case PaletteCommandApplyBoth:
       ApplyChipFlags(ws.document, ws.sheets, command - PaletteCommandApplyCollision);
+      MarkDocumentChanged(ws);
       effect.repaintMap = true;
       return effect;
     case PaletteCommandClearModeFlags:
       ClearChipBit(ws.sheets, ws.palette.mode);
+      if (ws.palette.mode != PaletteModePlacement) MarkDocumentChanged(ws);
       effect.repaintPalette = true;
       return effect;
     case PaletteCommandClearSheetFlags:
       if (ws.sheets.currentSheet >= 0 && ws.sheets.currentSheet < ChipSheetSlots) {
         ZeroFlags(ws.sheets.Current());
       }
+      MarkDocumentChanged(ws);
       effect.repaintPalette = true;
       return effect;
     case PaletteCommandClearAllFlags:
       for (ChipSheet& sheet : ws.sheets.sheets) ZeroFlags(sheet);
+      MarkDocumentChanged(ws);
       effect.repaintPalette = true;
       return effect;
     case PaletteCommandInitLayerFlags:
       if (ws.sheets.currentSheet >= 0 && ws.sheets.currentSheet < ChipSheetSlots) {
         InitLayerFlags(ws.sheets.Current());
       }
+      MarkDocumentChanged(ws);
       effect.repaintPalette = true;
       return effect;
     case PaletteCommandChipFolder:

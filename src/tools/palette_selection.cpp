@@ -99,6 +99,8 @@ PaletteEffect PaletteRelease(Workspace& ws) {
   if (!Markable(sheet)) return effect;
 
   const uint8_t bit = palette.ModeBit();
+  // Placement marks are a choice of chips, not a setting the document keeps.
+  if (palette.mode != PaletteModePlacement) MarkDocumentChanged(ws);
   const int32_t right = std::min(palette.dragRight, sheet.chipColumns - 1);
   const int32_t bottom = std::min(palette.dragBottom, sheet.chipRows - 1);
   for (int32_t row = std::max(palette.dragTop, 0); row <= bottom; ++row) {

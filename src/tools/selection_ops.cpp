@@ -111,8 +111,8 @@ bool CopySelection(const MapGrid& grid, const SelectionState& selection, Clipboa
   return clipboard.WriteBlocks(bytes.blockSize, bytes.blockCells, bytes.blockMask);
 }
 
-void CutSelection(MapGrid& grid, const SelectionState& selection, UndoHistory& undo) {
-  if (!SelectionFitsGrid(grid, selection)) return;
+bool CutSelection(MapGrid& grid, const SelectionState& selection, UndoHistory& undo) {
+  if (!SelectionFitsGrid(grid, selection)) return false;
   std::vector<MapCell>& cells = *grid.cells;
   const std::vector<uint8_t>& flags = selection.selectionFlags;
   constexpr MapCell chips = CellBackgroundMask | CellLayerMask;
@@ -120,11 +120,12 @@ void CutSelection(MapGrid& grid, const SelectionState& selection, UndoHistory& u
   for (size_t i = 0; i < cells.size() && !anyChip; ++i) {
     anyChip = flags[i] != 0 && (cells[i] & chips) != 0;
   }
-  if (!anyChip) return;
+  if (!anyChip) return false;
   RecordUndo(undo, grid);
   for (size_t i = 0; i < cells.size(); ++i) {
     if (flags[i] != 0) cells[i] &= ~chips;
   }
+  return true;
 }
 
 bool PasteAt(MapGrid& grid, PasteBlock& paste, UndoHistory& undo, Clipboard& clipboard,
@@ -164,7 +165,9 @@ ToolResult OnMapKeyDown(Workspace& ws, Clipboard& clipboard, MapKey key) {
     case MapKey::X:
       if (!SelectionFitsGrid(grid, ws.selection)) return result;
       if (!CopySelection(grid, ws.selection, clipboard)) return result;
-      if (key == MapKey::X) CutSelection(grid, ws.selection, ws.undo);
+      if (key == MapKey::X && CutSelection(grid, ws.selection, ws.undo)) {
+        MarkDocumentChanged(ws);
+      }
       ClearSelection(ws.selection);
       result.repaint = true;
       result.cursor = PenCursor::Arrow;

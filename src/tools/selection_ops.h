@@ -28,8 +28,9 @@ void ClearSelection(SelectionState& selection);
 // when the clipboard could not be written or memory ran out.
 bool CopySelection(const MapGrid& grid, const SelectionState& selection, Clipboard& clipboard);
 // Empties both chip levels of every selected cell, keeping flags and bits
-// 24-31, as one undo step; nothing when no selected cell holds a chip.
-void CutSelection(MapGrid& grid, const SelectionState& selection, UndoHistory& undo);
+// 24-31, as one undo step; nothing when no selected cell holds a chip. True
+// when chips were removed.
+bool CutSelection(MapGrid& grid, const SelectionState& selection, UndoHistory& undo);
 // Reads the block on the clipboard (a missing or invalid one leaves the
 // previous block) and pastes its selected cells with its top-left at
 // (column, row), whole cell values, dropping what falls off the map. True

@@ -40,6 +40,7 @@ bool FillWholeMap(Workspace& ws) {
   RegisterChip(ws.document, ws.sheets, ws.display.mapZoom, item);
   if (item.tableColumn < 0 || item.tableRow < 0) return false;
   RecordUndo(ws.undo, grid);
+  MarkDocumentChanged(ws);
 
   // Stamping or area-filling from every cell ends with the chip in every
   // cell either way, so one pass sets it directly.

@@ -2,6 +2,24 @@
 
 namespace kelvor {
 
+namespace {
+
+void SetChanged(UnsavedState& unsaved, bool changed) {
+  if (unsaved.changed == changed) return;
+  unsaved.changed = changed;
+  if (unsaved.onChanged) unsaved.onChanged();
+}
+
+}  // namespace
+
+void MarkDocumentChanged(Workspace& ws) {
+  SetChanged(ws.unsaved, true);
+}
+
+void ClearDocumentChanged(Workspace& ws) {
+  SetChanged(ws.unsaved, false);
+}
+
 void ReleaseDocument(Workspace& ws) {
   MapDocument& doc = ws.document;
   for (ChipTable& table : doc.tables) {
@@ -31,6 +49,7 @@ void ReleaseDocument(Workspace& ws) {
   ws.display.ResetViewDefaults();
   ws.edit.fillMode = false;
   ws.palette.mode = PaletteModePlacement;
+  ClearDocumentChanged(ws);
 }
 
 }  // namespace kelvor

@@ -42,6 +42,7 @@ void EditorFixture::StartEditor(Chips chips, std::vector<std::string> arguments)
   StartOptions options;
   options.exeFolder = dir.path().string();
   options.arguments = std::move(arguments);
+  options.recovery = recovery;
   window->Start(options);
   QCoreApplication::processEvents();
 }

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,7 @@ class EditorFixture : public ::testing::Test {
   InProcessClipboard clipboard;
   QtImageDecoder decoder;
   RecordingDialogs dialogs;
+  std::optional<RecoverySettings> recovery;  // handed to Start when set
   std::unique_ptr<MapWindow> window;
 };
 

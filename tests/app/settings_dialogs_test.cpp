@@ -109,6 +109,7 @@ TEST_F(SizeDialogTest, ResizeKeepsWhatFitsAndNewStartsEmpty) {
   EXPECT_EQ(*grid.cells, std::vector<MapCell>(64000, 0));
   EXPECT_EQ(ws.document.tables[0].entries[1].used, 1);  // chips are not touched
   EXPECT_TRUE(messages.shown.empty());
+  EXPECT_TRUE(ws.unsaved.changed);
 }
 
 TEST_F(SizeDialogTest, OkWithoutChangeKeepsEveryMapADocumentCanHold) {
@@ -149,6 +150,7 @@ TEST_F(SizeDialogTest, CancelAndRefusedSizesChangeNothing) {
   }
   EXPECT_EQ(ws.document.grid.width, 20);
   EXPECT_EQ(*ws.document.grid.cells, before);
+  EXPECT_FALSE(ws.unsaved.changed);
 }
 
 class ChipFolderDialogTest : public ::testing::Test {
@@ -296,6 +298,7 @@ TEST_F(TransparencyDialogTest, OkReloadsWithTheKeyAndKeepsTheFlags) {
   EXPECT_EQ(Pixel(5, 5), (std::vector<uint8_t>{255, 0, 0, 255}));
   EXPECT_EQ(Pixel(40, 0), (std::vector<uint8_t>{255, 0, 0, 255}));
   EXPECT_EQ((*Sheet().chipFlags)[1], ChipFlagCollision | ChipFlagPriority);
+  EXPECT_TRUE(ws.unsaved.changed);  // the key is stored with the document
 }
 
 TEST_F(TransparencyDialogTest, TurningTheKeyOffShowsTheKeyedColourAgain) {
@@ -327,6 +330,7 @@ TEST_F(TransparencyDialogTest, CancelEscapeAndCloseRestoreTheKey) {
     EXPECT_EQ(Sheet().transparentColor, Rgb(9, 9, 9)) << way;
     EXPECT_EQ(Pixel(0, 0), (std::vector<uint8_t>{0, 0, 255, 255})) << way;
   }
+  EXPECT_FALSE(ws.unsaved.changed);
 }
 
 TEST(ColorChooser, StartsOnTheSettingAndStoresOnlyAConfirmedColour) {

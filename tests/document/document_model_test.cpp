@@ -35,6 +35,52 @@ TEST(MapGridTest, AllocateRefusesNegativeAndKeepsOldGrid) {
   EXPECT_FALSE(grid.Contains(0, 0));
 }
 
+// Which pieces of a 130 x 70 map (3 x 2 pieces) count as written since a
+// watch began; a watch of another size in between must not hide writes.
+TEST(MapGridTest, WritesAreNotedPerPieceSinceAWatch) {
+  struct Case {
+    const char* write;
+    void (*run)(MapGrid&);
+    std::vector<bool> written;
+  };
+  const Case cases[] = {
+      {"nothing", [](MapGrid&) {}, {false, false, false, false, false, false}},
+      {"At(129, 69)",
+       [](MapGrid& g) { g.At(129, 69) = 1; },
+       {false, false, false, false, false, true}},
+      {"rows 60..64",
+       [](MapGrid& g) { g.cells.WriteRows(60, 5, 130); },
+       {true, true, true, true, true, true}},
+      {"rows 64..69",
+       [](MapGrid& g) { g.cells.WriteRows(64, 6, 130); },
+       {false, false, false, true, true, true}},
+      {"the whole block",
+       [](MapGrid& g) { (*g.cells)[0] = 1; },
+       {true, true, true, true, true, true}},
+      {"a watch of another size, then At(0, 0), then a watch of this size",
+       [](MapGrid& g) {
+         g.cells.Watch(10, 10);
+         g.At(0, 0) = 2;
+         g.cells.Watch(130, 70);
+       },
+       {true, true, true, true, true, true}},
+      {"a new block",
+       [](MapGrid& g) { g.Allocate(130, 70); },
+       {true, true, true, true, true, true}},
+  };
+  for (const Case& c : cases) {
+    MapGrid grid;
+    grid.Allocate(130, 70);
+    const GridWatch watch = grid.cells.Watch(130, 70);
+    c.run(grid);
+    std::vector<bool> written;
+    for (size_t piece = 0; piece < 6; ++piece) {
+      written.push_back(grid.cells.WrittenSince(watch, piece));
+    }
+    EXPECT_EQ(written, c.written) << c.write;
+  }
+}
+
 TEST(ChipSheetTest, FlagIndexing) {
   ChipSheet sheet;
   sheet.width = 100;

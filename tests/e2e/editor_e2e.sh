@@ -10,82 +10,21 @@
 # Exit 77 (skipped) while the editor is not built.
 set -uo pipefail
 
-bin="$1"
-helper="$2"
-editor="$bin/kelvor"
-cli="$bin/kelvor-cli"
-if [ ! -x "$editor" ]; then
-  echo "SKIP: the editor is not built ($editor)"
-  exit 77
-fi
-for tool in Xvfb xdotool; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
-
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*"
-  import -window root "$PWD/e2e_failure.png" 2>/dev/null && echo "screen: $PWD/e2e_failure.png"
-  [ -f "$work/editor.log" ] && sed 's/^/editor: /' "$work/editor.log" | tail -20
-  exit 1
-}
-
-# A display of our own, and a temp folder of our own so the single-instance
-# claim of this run meets no other editor.
-# shellcheck source=../../scripts/private-xvfb.sh
-. "$(dirname "$0")/../../scripts/private-xvfb.sh"
-start_private_xvfb 1600x1000x24 "$work/xvfb.log" || fail "Xvfb did not start on a free display"
-export TMPDIR="$work"
+# shellcheck source=e2e_lib.sh
+source "$(dirname "$0")/e2e_lib.sh"
+e2e_setup "$1" "$2" e2e_failure.png
 
 doc="$work/e2e.kv"
 "$helper" new-doc "$doc" 20 15 || fail "cannot make the test document"
 # The C locale: the reference texts, and the keyboard must work as in any other.
 env -u LC_ALL -u LC_MESSAGES -u LC_CTYPE -u KELVOR_LANG LANG=C "$editor" "$doc" \
-  >"$work/editor.log" 2>&1 &
+  >"$work/editor1.log" 2>&1 &
 editor_pid=$!
 pids+=("$editor_pid")
 
-# The two windows: the map window's caption starts with "Kelvor".
-map=""
-palette=""
-for _ in $(seq 150); do
-  map=""
-  palette=""
-  for w in $(xdotool search --onlyvisible --pid "$editor_pid" 2>/dev/null); do
-    name="$(xdotool getwindowname "$w" 2>/dev/null)"
-    case "$name" in
-      Kelvor*) map="$w" ;;
-      ?*) palette="$w" ;;
-    esac
-  done
-  [ -n "$map" ] && [ -n "$palette" ] && break
-  sleep 0.2
-done
-[ -n "$map" ] || fail "the map window did not show"
-[ -n "$palette" ] || fail "the palette window did not show"
+find_windows "$editor_pid"
 sleep 1
 
-# Client-area points of chips and cells at 100 %: 32 pixels each, below a
-# menu bar of about 20 to 30 pixels; the centre of a square tolerates either.
-menu=30
-at() {  # window column row -> screen x y of the square's centre
-  local X Y WIDTH HEIGHT SCREEN WINDOW
-  eval "$(xdotool getwindowgeometry --shell "$1")"
-  echo "$((X + $2 * 32 + 16)) $((Y + menu + $3 * 32 + 16))"
-}
-click() {  # window column row
-  # shellcheck disable=SC2046
-  xdotool mousemove --sync $(at "$1" "$2" "$3") click 1
-  sleep 0.3
-}
 save() {
   xdotool windowfocus --sync "$map" 2>/dev/null || true
   xdotool key ctrl+s
@@ -193,7 +132,7 @@ wait_cell 7 7 "$stamped" || fail "the running editor no longer saves its own doc
 kill "$editor_pid" 2>/dev/null
 wait "$editor_pid" 2>/dev/null
 env -u LC_ALL -u LC_MESSAGES -u KELVOR_LANG LANG=en_US.UTF-8 "$editor" "$doc" \
-  >"$work/english.log" 2>&1 &
+  >"$work/editor-english.log" 2>&1 &
 editor_pid=$!
 pids+=("$editor_pid")
 caption=""

@@ -98,7 +98,7 @@ if command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v xpr
   # shellcheck source=../../scripts/private-xvfb.sh
   . "$(dirname "$0")/../../scripts/private-xvfb.sh"
   start_private_xvfb 1280x900x24 "$work/xvfb.log" || fail "Xvfb did not start on a free display"
-  (cd "$work" && export PATH="$usr/bin:$PATH" TMPDIR="$work" &&
+  (cd "$work" && export PATH="$usr/bin:$PATH" TMPDIR="$work" XDG_STATE_HOME="$work/state" &&
     eval "exec ${exec_line/\%f/\"\$sample\"}") >"$work/editor.log" 2>&1 &
   editor=$!
   pids+=("$editor")
@@ -122,7 +122,7 @@ if command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v xpr
     fail "window class $(xprop -id "$map" WM_CLASS) does not match StartupWMClass=$wm_class"
 else
   # No X server: the installed editor at least starts and keeps running.
-  (cd "$work" && export PATH="$usr/bin:$PATH" TMPDIR="$work" QT_QPA_PLATFORM=offscreen &&
+  (cd "$work" && export PATH="$usr/bin:$PATH" TMPDIR="$work" XDG_STATE_HOME="$work/state" QT_QPA_PLATFORM=offscreen &&
     eval "exec ${exec_line/\%f/\"\$sample\"}") >"$work/editor.log" 2>&1 &
   editor=$!
   pids+=("$editor")
