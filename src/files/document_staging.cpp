@@ -94,16 +94,8 @@ void CommitStagedDocument(StagedDocument&& staged, MapDocument& document, ChipSh
   }
 }
 
-bool ReadDocumentFile(const std::string& path, MapDocument& document, ChipSheetTable& sheets,
-                      SelectionState& selection, Messages& messages,
-                      ParseResult (*parse)(std::span<const uint8_t>)) {
-  if (!HasExtension(path, "kv")) return false;
-  ParseResult result;
-  {
-    FileContents file;
-    if (!file.Open(path)) return false;
-    result = parse(std::span<const uint8_t>(file.data(), file.size()));
-  }  // the staged copy is all that is needed from here on
+bool CommitReadDocument(ParseResult&& result, MapDocument& document, ChipSheetTable& sheets,
+                        SelectionState& selection, Messages& messages) {
   if (result.status == ParseStatus::WrongVersion) {
     messages.Show(texts::WrongVersion, texts::AppCaption, MessageIcon::None);
     return false;
