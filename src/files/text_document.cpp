@@ -4,8 +4,8 @@
 #include <bit>
 #include <charconv>
 #include <cstring>
+#include <new>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -13,6 +13,7 @@
 #endif
 
 #include "base/ascii.h"
+#include "base/parallel.h"
 #include "files/binary_document.h"
 #include "files/document_saving.h"
 
@@ -504,24 +505,27 @@ size_t TextParser::ReadCellsInHalves(const char* text, size_t position, size_t s
   const void* feed = std::memchr(text + half, '\n', size - half);
   if (feed == nullptr) return position;
   const size_t middle = static_cast<size_t>(static_cast<const char*>(feed) - text) + 1;
+  std::vector<MapCell>& cells = *staged_.grid->cells;
   std::vector<MapCell> second;
-  ShortCells secondTaken{middle, 0};
-  std::thread helper;
   try {
     second.reserve(static_cast<size_t>(std::min<uint64_t>(total, (size - middle) / 2)));
-    helper =
-        std::thread([&] { secondTaken = ReadShortCells(text, middle, size, size, total, second); });
-  } catch (const std::exception&) {
-    return position;  // no thread or no memory to be had: one after the other
+  } catch (const std::bad_alloc&) {
+    return position;  // one after the other, then
   }
-  std::vector<MapCell>& cells = *staged_.grid->cells;
-  const ShortCells first = ReadShortCells(text, position, middle, size, total - mapCells_, cells);
-  helper.join();
-  mapCells_ += first.count;
-  lineNumber_ += first.count;
+  ShortCells firstTaken{position, 0};
+  ShortCells secondTaken{middle, 0};
+  RunInParallel(2, [&](size_t part) {
+    if (part == 0) {
+      firstTaken = ReadShortCells(text, position, middle, size, total - mapCells_, cells);
+    } else {
+      secondTaken = ReadShortCells(text, middle, size, size, total, second);
+    }
+  });
+  mapCells_ += firstTaken.count;
+  lineNumber_ += firstTaken.count;
   // The second half counts only when the first ran right up to it and the
   // map has room for it all; else it is read again in order.
-  if (first.stop != middle || secondTaken.count > total - mapCells_) return first.stop;
+  if (firstTaken.stop != middle || secondTaken.count > total - mapCells_) return firstTaken.stop;
   cells.insert(cells.end(), second.begin(), second.end());
   mapCells_ += secondTaken.count;
   lineNumber_ += secondTaken.count;
