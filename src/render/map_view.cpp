@@ -79,7 +79,118 @@ IndexSpan RowsTouching(const MapPaint& paint, const Band& band, int32_t above, i
           std::min<int64_t>(rows.last, int64_t{paint.range.endRow} - 1)};
 }
 
+// The flag a chip pass draws frames for in the palette mode, or 0.
+MapCell FrameFlagOfPass(int32_t mode, int32_t pass) {
+  if (mode == PaletteModeCollision) return CellFlagCollision;
+  if (mode == PaletteModePriority && pass == LevelLayer) return CellFlagPriority;
+  return 0;
+}
+
+// Both chips of a cell may be blended in one go, one pass over the cells,
+// where no frame is drawn between them: no background pass frames at all,
+// and layer pass frames only where each stays within its own cell (then it
+// covers nothing the chips of other cells paint). Any cell of the band
+// with the flag counts, chips or not: the test is a plain scan then.
+bool ChipsInOnePass(const MapPaint& paint, const Band& band) {
+  if (paint.atlases[LevelBackground] == nullptr || paint.atlases[LevelLayer] == nullptr) {
+    return false;
+  }
+  const int32_t mode = paint.workspace.palette.mode;
+  const MapCell flags = FrameFlagOfPass(mode, LevelBackground) |
+                        (paint.FramesLeaveTheCell() ? FrameFlagOfPass(mode, LevelLayer) : 0);
+  if (flags == 0) return true;
+  const MapGrid& grid = paint.workspace.document.grid;
+  const IndexSpan rows = RowsTouching(paint, band, paint.frameAbove, paint.frameBelow);
+  MapCell seen = 0;
+  for (auto row = static_cast<int32_t>(rows.first); row <= rows.last; ++row) {
+    const MapCell* cells = RowOf(grid, row);
+    for (int32_t column = paint.range.firstColumn; column < paint.range.endColumn; ++column) {
+      seen |= cells[column];
+    }
+  }
+  return (seen & flags) == 0;
+}
+
+// The chips of both levels in one pass over the cells, where ChipsInOnePass
+// allows it: the pixels of the two passes, each cell's written once.
+void DrawChipsInOnePass(const MapPaint& paint, Canvas& canvas, const Band& band) {
+  const Workspace& workspace = paint.workspace;
+  const MapGrid& grid = workspace.document.grid;
+  const ViewPort& view = workspace.views[ViewMap];
+  const int32_t cell = paint.sizes.cell;
+  const SquareGeometry& frame = paint.frame;
+  const PixelBuffer& lower = *paint.atlases[LevelBackground];
+  const PixelBuffer& upper = *paint.atlases[LevelLayer];
+  const IndexSpan chipRows = RowsTouching(paint, band, 0, 0);
+  const IndexSpan frameRows = RowsTouching(paint, band, paint.frameAbove, paint.frameBelow);
+  const auto firstRow = static_cast<int32_t>(std::min(chipRows.first, frameRows.first));
+  const auto lastRow = static_cast<int32_t>(std::max(chipRows.last, frameRows.last));
+  // Cells with one chip go out on their own; the order among cells does not
+  // matter, as no two cover the same pixels.
+  auto sendLower = [&canvas, &lower, cell](std::span<const CanvasTile> tiles) {
+    canvas.BlendTiles(lower, cell, tiles);
+  };
+  auto sendUpper = [&canvas, &upper, cell](std::span<const CanvasTile> tiles) {
+    canvas.BlendTiles(upper, cell, tiles);
+  };
+  auto sendPairs = [&canvas, &lower, &upper, cell](std::span<const CanvasTilePair> pairs) {
+    canvas.BlendTilePairs(lower, upper, cell, pairs);
+  };
+  ShapeBatch<CanvasTile, decltype(sendLower)> lowerTiles(sendLower);
+  ShapeBatch<CanvasTile, decltype(sendUpper)> upperTiles(sendUpper);
+  ShapeBatch<CanvasTilePair, decltype(sendPairs)> pairs(sendPairs);
+  // Frames go out after every chip before them.
+  auto sendFrames = [&](std::span<const CanvasPoint> corners) {
+    lowerTiles.Flush();
+    upperTiles.Flush();
+    pairs.Flush();
+    canvas.Squares(corners, frame.side);
+  };
+  ShapeBatch<CanvasPoint, decltype(sendFrames)> frames(sendFrames);
+  const MapCell frameFlag = FrameFlagOfPass(workspace.palette.mode, LevelLayer);
+  // In locals: the batches' stores could otherwise stand for any of them.
+  const int32_t firstColumn = paint.range.firstColumn;
+  const int32_t endColumn = paint.range.endColumn;
+  const auto firstX = static_cast<int32_t>(int64_t{firstColumn} * cell - view.scrollX);
+  for (int32_t row = firstRow; row <= lastRow; ++row) {
+    const MapCell* cells = RowOf(grid, row);
+    const bool chipsShow = row >= chipRows.first && row <= chipRows.last;
+    const bool framesShow = frameFlag != 0 && row >= frameRows.first && row <= frameRows.last;
+    const auto y = static_cast<int32_t>(int64_t{row} * cell - view.scrollY);
+    if (chipsShow) {
+      int32_t x = firstX;
+      for (int32_t column = firstColumn; column < endColumn; ++column, x += cell) {
+        const MapCell value = cells[column];
+        const int32_t background = CellChip(value, LevelBackground);
+        const int32_t layer = CellChip(value, LevelLayer);
+        if (background != 0 && layer != 0) {
+          pairs.Add({0, cell * background, 0, cell * layer, x, y});
+        } else if (background != 0) {
+          lowerTiles.Add({0, cell * background, x, y});
+        } else if (layer != 0) {
+          upperTiles.Add({0, cell * layer, x, y});
+        }
+      }
+    }
+    if (!framesShow) continue;
+    for (int32_t column = firstColumn; column < endColumn; ++column) {
+      const MapCell value = cells[column];
+      if (CellChip(value, LevelLayer) != 0 && (value & frameFlag) != 0) {
+        frames.Add(frame.Corner(column, row, view));
+      }
+    }
+  }
+  lowerTiles.Flush();
+  upperTiles.Flush();
+  pairs.Flush();
+  frames.Flush();
+}
+
 void DrawChipPasses(const MapPaint& paint, Canvas& canvas, const Band& band) {
+  if (ChipsInOnePass(paint, band)) {
+    DrawChipsInOnePass(paint, canvas, band);
+    return;
+  }
   const Workspace& workspace = paint.workspace;
   const MapGrid& grid = workspace.document.grid;
   const ViewPort& view = workspace.views[ViewMap];
@@ -107,9 +218,7 @@ void DrawChipPasses(const MapPaint& paint, Canvas& canvas, const Band& band) {
       canvas.Squares(corners, side);
     };
     ShapeBatch<CanvasPoint, decltype(sendFrames)> frames(sendFrames);
-    const MapCell frameFlag = mode == PaletteModeCollision ? CellFlagCollision
-                              : mode == PaletteModePriority && pass == LevelLayer ? CellFlagPriority
-                                                                                  : MapCell{0};
+    const MapCell frameFlag = FrameFlagOfPass(mode, pass);
     for (int32_t row = firstRow; row <= lastRow; ++row) {
       const MapCell* cells = RowOf(grid, row);
       const bool chipsShow = row >= chipRows.first && row <= chipRows.last;
@@ -150,6 +259,12 @@ void DrawSelection(const MapPaint& paint, Canvas& canvas, const Band& band) {
     auto frames = SquareBatch(canvas, frame.side);
     for (auto row = static_cast<int32_t>(rows.first); row <= rows.last; ++row) {
       const size_t rowStart = static_cast<size_t>(row) * static_cast<size_t>(grid.width);
+      const uint8_t* flags = selection.selectionFlags.data() + rowStart;
+      uint8_t any = 0;
+      for (int32_t column = paint.range.firstColumn; column < paint.range.endColumn; ++column) {
+        any |= flags[column];
+      }
+      if (any == 0) continue;  // most rows have no selected cell
       for (int32_t column = paint.range.firstColumn; column < paint.range.endColumn; ++column) {
         if (selection.selectionFlags[rowStart + static_cast<size_t>(column)] != 0) {
           frames.Add(frame.Corner(column, row, view));
@@ -212,15 +327,21 @@ void DrawWallHandles(const MapPaint& paint, Canvas& canvas, const Band& band, bo
   const auto columnStart = static_cast<int32_t>(std::max<int64_t>(0, columns.first));
   const auto rowStart = static_cast<int32_t>(std::max<int64_t>(0, rows.first));
   if (columnStart > columnEnd) return;
-  auto squares = SquareBatch(canvas, handle.side);
+  // Which handles of a row are drawn, worked out for the whole row at once
+  // (without branches), then drawn along it: a paint at 25% has a hundred
+  // thousand of them.
+  const auto count = static_cast<size_t>(columnEnd - columnStart + 1);
+  std::vector<uint8_t> drawn(count);
   for (int32_t row = rowStart; row <= rowEnd; ++row) {
-    const MapCell* cells = RowOf(grid, row);
-    // Corners step `step` apart along the row from the first one.
-    const CanvasPoint first = handle.Corner(columnStart * 2, row * 2, view, offsetX, offsetY);
-    int32_t x = first.x;
-    for (int32_t column = columnStart; column <= columnEnd; ++column, x += step) {
-      if ((cells[column] & tested) == wanted) squares.Add({x, first.y});
+    const MapCell* cells = RowOf(grid, row) + columnStart;
+    uint8_t any = 0;
+    for (size_t i = 0; i < count; ++i) {
+      drawn[i] = (cells[i] & tested) == wanted ? 1 : 0;
+      any |= drawn[i];
     }
+    if (any == 0) continue;
+    canvas.SquareRow(handle.Corner(columnStart * 2, row * 2, view, offsetX, offsetY), step, drawn,
+                     handle.side);
   }
 }
 

@@ -358,12 +358,13 @@ TEST(ComposeMapView, SkippingUnseenShapesChangesNoPixel) {
 
 // Chips, flag frames, grid and handles together against the literal order
 // of drawing, with partly transparent chips and, at 25%, frames that reach
-// one pixel into the next row and column.
+// one pixel into the next row and column. Without frames between a cell's
+// two chips both are blended in one pass over the cells.
 TEST(ComposeMapView, RowByRowPassesPaintWhatTwoWholePassesPaint) {
   constexpr int32_t width = 12, height = 9;
   std::mt19937 random(11);
   for (float zoom : {0.25f, 0.5f, 1.0f, 2.0f}) {
-    for (int32_t mode : {PaletteModeCollision, PaletteModePriority}) {
+    for (int32_t mode : {PaletteModePlacement, PaletteModeCollision, PaletteModePriority}) {
       Workspace workspace;
       SetUpMap(workspace, width, height, zoom, 200, 150);
       for (auto& table : workspace.document.tables) {
