@@ -15,16 +15,18 @@ void RunInParallel(size_t count, const std::function<void(size_t)>& task, size_t
   std::atomic<size_t> next{0};
   std::mutex failureLock;
   std::exception_ptr failure;
-  const auto work = [&] {
-    for (size_t i = next++; i < count; i = next++) {
-      try {
-        task(i);
-      } catch (...) {
-        const std::lock_guard<std::mutex> lock(failureLock);
-        if (!failure) failure = std::current_exception();
-      }
+  const auto run = [&](size_t i) {
+    try {
+      task(i);
+    } catch (...) {
+      const std::lock_guard<std::mutex> lock(failureLock);
+      if (!failure) failure = std::current_exception();
     }
   };
+  const auto work = [&] {
+    for (size_t i = next++; i < count; i = next++) run(i);
+  };
+  const size_t own = next++;  // task 0 is the calling thread's
   std::vector<std::thread> helpers;
   const size_t wanted = std::min(threads, count) - 1;
   try {
@@ -33,6 +35,7 @@ void RunInParallel(size_t count, const std::function<void(size_t)>& task, size_t
   } catch (const std::exception&) {
     // Fewer threads: the ones there are share the tasks.
   }
+  run(own);
   work();
   for (std::thread& helper : helpers) helper.join();
   if (failure) std::rethrow_exception(failure);
