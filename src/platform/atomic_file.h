@@ -67,10 +67,10 @@ FileWriteStatus WriteFileAtomically(const std::string& path, const void* data, s
 bool ReadFileIntoWords(const std::string& path, std::vector<uint32_t>& words, size_t& size);
 
 // The bytes of a regular file, read in one go into a heap block that is not
-// cleared first (the read fills it): the allocator hands the same memory out
-// again at the next read of a file that size, where freshly mapped memory
-// would be faulted in anew every time. A file that changes while it is read
-// gives the bytes that were there, never a fault.
+// cleared first (the read fills it): the allocator can hand the same memory
+// out again at the next read of a file that size, where freshly mapped
+// memory would be faulted in anew every time. A file that changes while it
+// is read gives the bytes that were there, never a fault.
 class FileContents {
  public:
   // Sees the first bytes of the file (up to HeadBytes) before the rest is

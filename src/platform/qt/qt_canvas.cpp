@@ -301,8 +301,9 @@ __attribute__((target("avx2"))) size_t BlendTilesAvx2(const PixelBuffer& source,
 // The pairs of BlendTilePairs as BlendTilesAvx2 takes tiles, the lower
 // square blended first and the upper one over it in registers: the surface
 // is read only where the lower square does not cover it, and written once.
-// Rows are sorted by both squares first (read again for the blend, from the
-// cache), so that the way through depends on rows, not on single pixels.
+// Rows are told apart as opaque, clear or mixed in both squares first (and
+// read again for the blend, from the cache), so that the way through
+// depends on rows, not on single pixels.
 template <int Vectors>
 __attribute__((target("avx2"))) size_t BlendTilePairsAvx2(
     const PixelBuffer& lower, const PixelBuffer& upper, PixelBuffer& target,
