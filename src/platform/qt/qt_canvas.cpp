@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -426,52 +427,43 @@ using TilePairBlender = size_t (*)(const PixelBuffer&, const PixelBuffer&, Pixel
                                    std::span<const CanvasTilePair>, size_t, const TileBounds&,
                                    const TileBounds&);
 
-// The pair kernel for squares `side` pixels wide, or null.
-TilePairBlender TilePairBlenderFor(int32_t side) {
+// make(std::integral_constant<int, side / 8>) for the square sides the
+// kernels are made for (8 to 64 in steps of 8), else `none`.
+template <typename Kernel, typename Make>
+Kernel KernelForSide(int32_t side, Make make, Kernel none) {
   switch (side) {
     case 8:
-      return BlendTilePairsAvx2<1>;
+      return make(std::integral_constant<int, 1>{});
     case 16:
-      return BlendTilePairsAvx2<2>;
+      return make(std::integral_constant<int, 2>{});
     case 24:
-      return BlendTilePairsAvx2<3>;
+      return make(std::integral_constant<int, 3>{});
     case 32:
-      return BlendTilePairsAvx2<4>;
+      return make(std::integral_constant<int, 4>{});
     case 40:
-      return BlendTilePairsAvx2<5>;
+      return make(std::integral_constant<int, 5>{});
     case 48:
-      return BlendTilePairsAvx2<6>;
+      return make(std::integral_constant<int, 6>{});
     case 56:
-      return BlendTilePairsAvx2<7>;
+      return make(std::integral_constant<int, 7>{});
     case 64:
-      return BlendTilePairsAvx2<8>;
+      return make(std::integral_constant<int, 8>{});
     default:
-      return nullptr;
+      return none;
   }
 }
 
-// The kernel for squares `side` pixels wide, or null.
+// The kernels for squares `side` pixels wide, or null.
 TileBlender TileBlenderFor(int32_t side) {
-  switch (side) {
-    case 8:
-      return BlendTilesAvx2<1>;
-    case 16:
-      return BlendTilesAvx2<2>;
-    case 24:
-      return BlendTilesAvx2<3>;
-    case 32:
-      return BlendTilesAvx2<4>;
-    case 40:
-      return BlendTilesAvx2<5>;
-    case 48:
-      return BlendTilesAvx2<6>;
-    case 56:
-      return BlendTilesAvx2<7>;
-    case 64:
-      return BlendTilesAvx2<8>;
-    default:
-      return nullptr;
-  }
+  return KernelForSide<TileBlender>(
+      side, [](auto vectors) -> TileBlender { return BlendTilesAvx2<decltype(vectors)::value>; },
+      nullptr);
+}
+TilePairBlender TilePairBlenderFor(int32_t side) {
+  return KernelForSide<TilePairBlender>(
+      side,
+      [](auto vectors) -> TilePairBlender { return BlendTilePairsAvx2<decltype(vectors)::value>; },
+      nullptr);
 }
 
 bool HasAvx2() {
