@@ -263,23 +263,37 @@ uint64_t LoadWord(const char* text) {
   return word;
 }
 
-// Bit 7 of every byte of `word` that is not a decimal digit. Borrows and
-// carries run towards later bytes only, so the first such byte is marked
-// exactly; later ones may be marked wrongly after it.
-uint64_t NonDigitBytes(uint64_t word) {
-  constexpr uint64_t zeros = 0x3030303030303030u;     // below '0' borrows into bit 7
-  constexpr uint64_t pastNine = 0x4646464646464646u;  // above '9' carries into bit 7
-  return ((word - zeros) | (word + pastNine) | word) & 0x8080808080808080u;
+// Eight bytes of text as digit values: '0'..'9' become 0..9, every other
+// byte something above 9.
+uint64_t DigitValues(uint64_t word) {
+  return word ^ 0x3030303030303030u;
 }
 
-// The number eight digits spell, the first in the lowest byte: joined in
-// pairs, fours, then eights.
-uint32_t EightDigitsValue(uint64_t word) {
-  word &= 0x0F0F0F0F0F0F0F0Fu;
-  word = (word * 2561) >> 8;
-  word = ((word & 0x00FF00FF00FF00FFu) * 6553601) >> 16;
-  return static_cast<uint32_t>(((word & 0x0000FFFF0000FFFFu) * 42949672960001u) >> 32);
+// Whether every byte of `values` (from DigitValues) is a digit: adding
+// 0x76 carries into bit 7 from 10 on. A carry out of a byte only follows a
+// byte that is marked itself.
+bool AllDigits(uint64_t values) {
+  return (((values + 0x7676767676767676u) | values) & 0x8080808080808080u) == 0;
 }
+
+// The number eight digit values spell, the first in the lowest byte: joined
+// in pairs, fours, then eights.
+uint32_t EightDigitsValue(uint64_t values) {
+  values = (values * 2561) >> 8;
+  values = ((values & 0x00FF00FF00FF00FFu) * 6553601) >> 16;
+  return static_cast<uint32_t>(((values & 0x0000FFFF0000FFFFu) * 42949672960001u) >> 32);
+}
+
+// The last n bytes of a word, for n = 0..8.
+constexpr uint64_t LastBytes[9] = {0,
+                                   0xFF00000000000000u,
+                                   0xFFFF000000000000u,
+                                   0xFFFFFF0000000000u,
+                                   0xFFFFFFFF00000000u,
+                                   0xFFFFFFFFFF000000u,
+                                   0xFFFFFFFFFFFF0000u,
+                                   0xFFFFFFFFFFFFFF00u,
+                                   0xFFFFFFFFFFFFFFFFu};
 
 // Bit i for every line feed among the 64 bytes from `text`.
 uint64_t LineEnds(const char* text) {
@@ -325,10 +339,9 @@ ShortCells ReadShortCells(const char* text, size_t from, size_t to, size_t size,
       const size_t digits = last - start;
       if (digits - 1 >= 8) return {start, count};  // none, or more than eight
       // The bytes before the line count as leading zeros.
-      const uint64_t inLine = ~uint64_t{0} << (8 * (8 - digits));
-      const uint64_t word = (LoadWord(text + last - 8) & inLine) | (0x3030303030303030u & ~inLine);
-      if (NonDigitBytes(word) != 0) return {start, count};
-      cells.push_back(EightDigitsValue(word));
+      const uint64_t values = DigitValues(LoadWord(text + last - 8)) & LastBytes[digits];
+      if (!AllDigits(values)) return {start, count};
+      cells.push_back(EightDigitsValue(values));
       start = end + 1;
       if (++count == room) return {start, count};
     }
