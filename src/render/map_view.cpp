@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/parallel.h"
 #include "document/display_settings.h"
 #include "render/view_primitives.h"
 
@@ -471,38 +472,38 @@ void ComposeMapView(const Workspace& workspace, Canvas& canvas, ScaledAtlasCache
     ComposeBand(paint, canvas, {clip.top, clip.top + clip.height});
     return;
   }
-  // Every band but the first on a thread of its own with a canvas of its
-  // own; a band that gets neither is drawn here after the first.
+  // Every band but the first has a canvas of its own (a band without one
+  // is drawn here at the end), so that any thread can draw it: the threads
+  // take the bands as they come free, and this one also takes those no
+  // other thread has started, so a busy machine makes a paint no slower
+  // than one thread.
+  std::vector<Band> shared{bands.front()};
+  std::vector<Canvas*> canvases{&canvas};
   std::vector<std::unique_ptr<Canvas>> twins;
-  std::vector<std::thread> threads;
   std::vector<Band> leftOver;
-  twins.reserve(bands.size());
-  threads.reserve(bands.size());
-  leftOver.reserve(bands.size());
   for (size_t i = 1; i < bands.size(); ++i) {
     const Band band = bands[i];
     try {
       std::unique_ptr<Canvas> twin = i == 1 ? std::move(firstTwin) : canvas.Twin();
       if (twin) {
         twin->SetClip({clip.left, band.top, clip.width, band.bottom - band.top});
-        Canvas& drawn = *twin;
-        twins.push_back(std::move(twin));  // reserved: cannot throw
-        threads.emplace_back([&paint, &drawn, band] { ComposeBand(paint, drawn, band); });
+        canvases.push_back(twin.get());
+        shared.push_back(band);
+        twins.push_back(std::move(twin));
         continue;
       }
     } catch (const std::exception&) {
-      // No canvas or no thread to be had: drawn here instead.
+      // No canvas to be had: drawn here instead.
     }
     leftOver.push_back(band);
   }
   const Band first = bands.front();
   canvas.SetClip({clip.left, first.top, clip.width, first.bottom - first.top});
-  ComposeBand(paint, canvas, first);
+  RunInParallel(shared.size(), [&](size_t i) { ComposeBand(paint, *canvases[i], shared[i]); });
   for (const Band& band : leftOver) {
     canvas.SetClip({clip.left, band.top, clip.width, band.bottom - band.top});
     ComposeBand(paint, canvas, band);
   }
-  for (std::thread& thread : threads) thread.join();
   canvas.SetClip(clip);
 }
 
