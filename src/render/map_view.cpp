@@ -102,14 +102,15 @@ bool ChipsInOnePass(const MapPaint& paint, const Band& band) {
   if (flags == 0) return true;
   const MapGrid& grid = paint.workspace.document.grid;
   const IndexSpan rows = RowsTouching(paint, band, paint.frameAbove, paint.frameBelow);
-  MapCell seen = 0;
   for (auto row = static_cast<int32_t>(rows.first); row <= rows.last; ++row) {
     const MapCell* cells = RowOf(grid, row);
+    MapCell seen = 0;
     for (int32_t column = paint.range.firstColumn; column < paint.range.endColumn; ++column) {
       seen |= cells[column];
     }
+    if ((seen & flags) != 0) return false;
   }
-  return (seen & flags) == 0;
+  return true;
 }
 
 // The chips of both levels in one pass over the cells, where ChipsInOnePass
