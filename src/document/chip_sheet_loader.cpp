@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 #include <vector>
 
 #include "base/parallel.h"
@@ -33,6 +34,12 @@ bool ChipHasTranslucentPixel(const PixelBuffer& bitmap, int32_t column, int32_t 
     if ((all >> 24) != 255) return true;
   }
   return false;
+}
+
+// One decoder per processor, but no more than eight: each may hold a
+// whole image and a copy of it at once.
+size_t DecodersAtOnce() {
+  return std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
 }
 
 }  // namespace
@@ -77,10 +84,13 @@ SheetMenu ScanChipFolder(ChipSheetTable& sheets, const std::string& exeFolder,
       decoded[i].bitmap =
           std::move(sheets.sheets[static_cast<size_t>(sheets.sheetCount) + i].bitmap);
     }
-    RunInParallel(count, [&](size_t i) {
-      const std::string path = ChipSheetPath(exeFolder, chipFolder, names[next + i]);
-      loaded[i] = LoadChipSheet(decoded[i], path, true, decoder) ? 1 : 0;
-    });
+    RunInParallel(
+        count,
+        [&](size_t i) {
+          const std::string path = ChipSheetPath(exeFolder, chipFolder, names[next + i]);
+          loaded[i] = LoadChipSheet(decoded[i], path, true, decoder) ? 1 : 0;
+        },
+        DecodersAtOnce());
     for (size_t i = 0; i < count; ++i) {
       ChipSheet& sheet = sheets.sheets[static_cast<size_t>(sheets.sheetCount)];
       sheet.fileName = std::move(names[next + i]);
