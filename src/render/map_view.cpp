@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <exception>
 #include <memory>
 #include <thread>
@@ -385,14 +386,16 @@ void ComposeBand(const MapPaint& paint, Canvas& canvas, const Band& band) {
   }
 }
 
-// The clip's rows cut at cell boundaries into one band per processor, or
-// fewer, none under 128 rows (a thread costs more than it saves there).
+// The clip's rows cut at cell boundaries into bands of at least 128 rows
+// (a band costs more than it saves below), up to eight, when there is more
+// than one processor: the threads take them as they come free, so a thread
+// slowed by other work leaves its share to the others.
 std::vector<Band> SplitIntoBands(const CanvasRect& clip, int32_t cell, int32_t scrollY) {
   constexpr int64_t leastRows = 128;
   constexpr int64_t mostBands = 8;
-  const int64_t processors = std::max<int64_t>(1, std::thread::hardware_concurrency());
+  const bool processors = std::thread::hardware_concurrency() > 1;
   const int64_t count =
-      std::min({processors, mostBands, std::max<int64_t>(1, clip.height / leastRows)});
+      processors ? std::min(mostBands, std::max<int64_t>(1, clip.height / leastRows)) : 1;
   const int64_t top = clip.top;
   const int64_t bottom = int64_t{clip.top} + clip.height;
   std::vector<Band> bands;
@@ -473,38 +476,39 @@ void ComposeMapView(const Workspace& workspace, Canvas& canvas, ScaledAtlasCache
     ComposeBand(paint, canvas, {clip.top, clip.top + clip.height});
     return;
   }
-  // Every band but the first has a canvas of its own (a band without one
-  // is drawn here at the end), so that any thread can draw it: the threads
-  // take the bands as they come free, and this one also takes those no
-  // other thread has started, so a busy machine makes a paint no slower
-  // than one thread.
-  std::vector<Band> shared{bands.front()};
-  std::vector<Canvas*> canvases{&canvas};
+  // One canvas per thread: this one's and a twin for each other thread (as
+  // many as can be had). The threads take the bands as they come free, each
+  // drawing on whichever canvas is free, and this thread also takes the
+  // bands no other thread has started: a busy machine makes a paint no
+  // slower than one thread.
+  const size_t threads =
+      std::min<size_t>(bands.size(), std::max(1u, std::thread::hardware_concurrency()));
   std::vector<std::unique_ptr<Canvas>> twins;
-  std::vector<Band> leftOver;
-  for (size_t i = 1; i < bands.size(); ++i) {
-    const Band band = bands[i];
-    try {
-      std::unique_ptr<Canvas> twin = i == 1 ? std::move(firstTwin) : canvas.Twin();
-      if (twin) {
-        twin->SetClip({clip.left, band.top, clip.width, band.bottom - band.top});
-        canvases.push_back(twin.get());
-        shared.push_back(band);
-        twins.push_back(std::move(twin));
-        continue;
-      }
-    } catch (const std::exception&) {
-      // No canvas to be had: drawn here instead.
+  twins.push_back(std::move(firstTwin));
+  try {
+    while (twins.size() + 1 < threads) {
+      std::unique_ptr<Canvas> twin = canvas.Twin();
+      if (!twin) break;
+      twins.push_back(std::move(twin));
     }
-    leftOver.push_back(band);
+  } catch (const std::exception&) {
+    // Fewer threads, then.
   }
-  const Band first = bands.front();
-  canvas.SetClip({clip.left, first.top, clip.width, first.bottom - first.top});
-  RunInParallel(shared.size(), [&](size_t i) { ComposeBand(paint, *canvases[i], shared[i]); });
-  for (const Band& band : leftOver) {
-    canvas.SetClip({clip.left, band.top, clip.width, band.bottom - band.top});
-    ComposeBand(paint, canvas, band);
-  }
+  std::vector<Canvas*> canvases{&canvas};
+  for (const std::unique_ptr<Canvas>& twin : twins) canvases.push_back(twin.get());
+  std::vector<std::atomic<bool>> taken(canvases.size());
+  RunInParallel(
+      bands.size(),
+      [&](size_t i) {
+        // As many canvases as threads: one is always free.
+        size_t k = 0;
+        while (taken[k].exchange(true)) k = (k + 1) % canvases.size();
+        const Band band = bands[i];
+        canvases[k]->SetClip({clip.left, band.top, clip.width, band.bottom - band.top});
+        ComposeBand(paint, *canvases[k], band);
+        taken[k] = false;
+      },
+      canvases.size());
   canvas.SetClip(clip);
 }
 
