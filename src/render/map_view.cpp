@@ -297,7 +297,7 @@ void DrawSelection(const MapPaint& paint, Canvas& canvas, const Band& band) {
   }
 }
 
-enum class HandleChoice { All, Set, Unset };
+enum class HandleChoice { Set, Unset };
 
 // Handles between horizontal neighbours (east walls) or vertical ones (south
 // walls), all of them or those whose cell has (or lacks) the wall.
@@ -315,7 +315,6 @@ void DrawWallHandles(const MapPaint& paint, Canvas& canvas, const Band& band, bo
   const int32_t offsetY = Zoomed(east ? 8 : 24, zoom);
   const MapCell wall = east ? CellFlagWallEast : CellFlagWallSouth;
   const MapCell wanted = choice == HandleChoice::Set ? wall : MapCell{0};
-  const MapCell tested = choice == HandleChoice::All ? MapCell{0} : wall;
   // A handle reaches less than two cells to the right of and below its
   // cell's corner, and never to its left or above.
   const IndexSpan columns = TouchingSpan(view.scrollX, canvas.Width(), step, 2);
@@ -339,7 +338,7 @@ void DrawWallHandles(const MapPaint& paint, Canvas& canvas, const Band& band, bo
     const MapCell* cells = RowOf(grid, row) + columnStart;
     uint8_t any = 0;
     for (size_t i = 0; i < count; ++i) {
-      drawn[i] = (cells[i] & tested) == wanted ? 1 : 0;
+      drawn[i] = (cells[i] & wall) == wanted ? 1 : 0;
       any |= drawn[i];
     }
     if (any == 0) continue;
@@ -373,13 +372,13 @@ void ComposeBand(const MapPaint& paint, Canvas& canvas, const Band& band) {
     DrawGrid(canvas, contentWidth, contentHeight, 32, display.mapZoom, gridPen, view);
   }
   if (workspace.palette.mode == PaletteModeCollision) {
-    // When both pens have the same width, a set handle's outline is painted
-    // over exactly by its second drawing, so only the unset ones need it.
-    const HandleChoice outlined =
-        sizes.thin == sizes.thick ? HandleChoice::Unset : HandleChoice::All;
+    // Every outline goes out before every set handle, and a set handle's
+    // outline is painted over by its second drawing: the same square with a
+    // pen at least as wide covers every pixel of the thinner one (a pen of
+    // width w covers c - w/2 .. c - w/2 + w - 1). Only the unset ones need it.
     canvas.SetPen({sizes.thin, display.mapCollisionFrameColor});
-    DrawWallHandles(paint, canvas, band, true, outlined);
-    DrawWallHandles(paint, canvas, band, false, outlined);
+    DrawWallHandles(paint, canvas, band, true, HandleChoice::Unset);
+    DrawWallHandles(paint, canvas, band, false, HandleChoice::Unset);
     canvas.SetPen({sizes.thick, display.mapAttrFrameColor});
     DrawWallHandles(paint, canvas, band, true, HandleChoice::Set);
     DrawWallHandles(paint, canvas, band, false, HandleChoice::Set);

@@ -244,8 +244,9 @@ TEST(ComposeMapView, WallHandlesInCollisionModeOnly) {
       EXPECT_TRUE(canvas.Of(Kind::Polyline).empty());
       continue;
     }
-    const std::vector<Points> outlines = {Square(26, 10, 13), Square(26, 42, 13),
-                                          Square(10, 26, 13), Square(42, 26, 13)};
+    // The set handles' outlines would be painted over by their thicker
+    // second drawing: only the unset ones get one.
+    const std::vector<Points> outlines = {Square(26, 42, 13), Square(10, 26, 13)};
     std::vector<Points> drawn;
     for (const auto& call : canvas.PolylinesWith(outline)) drawn.push_back(call.points);
     EXPECT_EQ(drawn, outlines);
