@@ -134,7 +134,12 @@ KELVOR_SLOWEST_RATIO_TARGET("compose-worst-zoom-vs-100",
 KELVOR_SLOWEST_RATIO_TARGET("compose-slowest-vs-fill",
                             ({"BM_MapCompose/25", "BM_MapCompose/50", "BM_MapCompose/75",
                               "BM_MapCompose/100", "BM_MapCompose/150", "BM_MapCompose/200"}),
-                            "BM_MapFill", 15);
+                            "BM_MapFill", 8);
+KELVOR_SLOWEST_RATIO_TARGET("compose-one-thread-slowest-vs-fill",
+                            ({"BM_MapComposeOneThread/25", "BM_MapComposeOneThread/50",
+                              "BM_MapComposeOneThread/75", "BM_MapComposeOneThread/100",
+                              "BM_MapComposeOneThread/150", "BM_MapComposeOneThread/200"}),
+                            "BM_MapFill", 10);
 
 }  // namespace
 }  // namespace kelvor

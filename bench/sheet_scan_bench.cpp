@@ -84,7 +84,7 @@ void BM_SheetDecode64(benchmark::State& state) {
 BENCHMARK(BM_SheetDecode64)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 KELVOR_RATIO_TARGET("sheet-scan-64", "BM_SheetScan64/min_time:2.000",
-                    "BM_SheetDecode64/min_time:2.000", 1.3);
+                    "BM_SheetDecode64/min_time:2.000", 0.75);
 
 }  // namespace
 }  // namespace kelvor

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 #include <vector>
 
+#include "base/parallel.h"
 #include "document/map_document.h"
 #include "platform/image_codec.h"
 
@@ -32,6 +34,12 @@ bool ChipHasTranslucentPixel(const PixelBuffer& bitmap, int32_t column, int32_t 
     if ((all >> 24) != 255) return true;
   }
   return false;
+}
+
+// One decoder per processor, but no more than eight: each may hold a
+// whole image and a copy of it at once.
+size_t DecodersAtOnce() {
+  return std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
 }
 
 }  // namespace
@@ -63,18 +71,54 @@ SheetMenu ScanChipFolder(ChipSheetTable& sheets, const std::string& exeFolder,
   sheets.sheetCount = 0;
 
   std::vector<FolderEntry> entries;
+  std::vector<std::string> names;
   if (ListFolderEntries(ChipFolderPath(exeFolder, chipFolder), entries)) {
-    for (const FolderEntry& entry : entries) {
+    for (FolderEntry& entry : entries) {
       if (entry.directory || entry.name == "." || entry.name == "..") continue;
       // Opening a pipe or a device would wait forever or read without end.
       if (!entry.regularFile) continue;
-      ChipSheet& sheet = sheets.sheets[static_cast<size_t>(sheets.sheetCount)];
-      sheet.fileName = entry.name;
-      if (!LoadChipSheet(sheet, ChipSheetPath(exeFolder, chipFolder, entry.name), true, decoder)) {
-        continue;  // the slot goes to the next file
-      }
-      if (++sheets.sheetCount == ChipSheetSlots) break;
+      names.push_back(std::move(entry.name));
     }
+  }
+  // Decoding is nearly all of a scan: the files are decoded on every
+  // processor, as many at a time as slots are left, then put into the
+  // slots in the order of the listing just as one after the other would:
+  // a file that fails gives its slot to the next.
+  size_t next = 0;
+  while (sheets.sheetCount < ChipSheetSlots && next < names.size()) {
+    const size_t free = static_cast<size_t>(ChipSheetSlots - sheets.sheetCount);
+    const size_t count = std::min(free, names.size() - next);
+    std::vector<ChipSheet> decoded(count);
+    std::vector<uint8_t> loaded(count, 0);
+    for (size_t i = 0; i < count; ++i) {
+      // The pixel memory of the slot each file fills unless one before fails.
+      decoded[i].bitmap =
+          std::move(sheets.sheets[static_cast<size_t>(sheets.sheetCount) + i].bitmap);
+    }
+    RunInParallel(
+        count,
+        [&](size_t i) {
+          const std::string path = ChipSheetPath(exeFolder, chipFolder, names[next + i]);
+          loaded[i] = LoadChipSheet(decoded[i], path, true, decoder) ? 1 : 0;
+        },
+        DecodersAtOnce());
+    for (size_t i = 0; i < count; ++i) {
+      ChipSheet& sheet = sheets.sheets[static_cast<size_t>(sheets.sheetCount)];
+      sheet.fileName = std::move(names[next + i]);
+      sheet.chipColumns = 0;
+      sheet.chipRows = 0;
+      if (!loaded[i]) continue;  // the slot goes to the next file
+      ChipSheet& image = decoded[i];
+      sheet.bitmap = std::move(image.bitmap);
+      sheet.width = image.width;
+      sheet.height = image.height;
+      sheet.bitsPerPixel = image.bitsPerPixel;
+      sheet.chipColumns = image.chipColumns;
+      sheet.chipRows = image.chipRows;
+      sheet.chipFlags = std::move(image.chipFlags);
+      ++sheets.sheetCount;
+    }
+    next += count;
   }
   for (int32_t i = sheets.sheetCount; i < ChipSheetSlots; ++i) {
     sheets.sheets[static_cast<size_t>(i)].bitmap = PixelBuffer{};

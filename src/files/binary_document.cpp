@@ -427,21 +427,17 @@ bool ReadBinaryDocument(const std::string& path, MapDocument& document, ChipShee
   const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(words.data()), size);
   CellsInFile cells;
   ParseResult result = ParseBinary(bytes, &cells);
-  if (result.status == ParseStatus::WrongVersion) {
-    messages.Show(texts::WrongVersion, texts::AppCaption, MessageIcon::None);
-    return false;
+  if (result.status == ParseStatus::Ok) {
+    if (cells.count > 0) {
+      std::memmove(words.data(), bytes.data() + cells.offset, cells.count * sizeof(MapCell));
+    }
+    words.resize(cells.count);
+    if constexpr (std::endian::native != std::endian::little) {
+      for (MapCell& cell : words) cell = LoadUint32(reinterpret_cast<const uint8_t*>(&cell));
+    }
+    result.document.grid->cells = std::move(words);
   }
-  if (result.status != ParseStatus::Ok) return false;
-  if (cells.count > 0) {
-    std::memmove(words.data(), bytes.data() + cells.offset, cells.count * sizeof(MapCell));
-  }
-  words.resize(cells.count);
-  if constexpr (std::endian::native != std::endian::little) {
-    for (MapCell& cell : words) cell = LoadUint32(reinterpret_cast<const uint8_t*>(&cell));
-  }
-  result.document.grid->cells = std::move(words);
-  CommitStagedDocument(std::move(result.document), document, sheets, selection);
-  return true;
+  return CommitReadDocument(std::move(result), document, sheets, selection, messages);
 }
 
 }  // namespace kelvor

@@ -4,28 +4,63 @@
 #include <cstring>
 #include <new>
 #include <stdexcept>
-
-#include "base/ascii.h"
-#include "platform/atomic_file.h"
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 namespace kelvor {
 
 namespace {
 
-// The first loaded sheet that can take a stored flag block: same name
-// ignoring case, same size in chips, and a flag block of its own.
-ChipSheet* FindFlagReceiver(ChipSheetTable& sheets, const StoredSheetRecord& record) {
-  const int32_t loaded = std::clamp(sheets.sheetCount, 0, ChipSheetSlots);
-  for (int32_t i = 0; i < loaded; ++i) {
-    ChipSheet& sheet = sheets.sheets[static_cast<size_t>(i)];
-    if (EqualsIgnoringAsciiCase(sheet.fileName, record.name) &&
-        sheet.chipColumns == record.chipColumns && sheet.chipRows == record.chipRows &&
-        sheet.HasFlags()) {
-      return &sheet;
+std::string FoldedAsciiCase(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return folded;
+}
+
+// The loaded sheets by name ignoring ASCII case, each name's in slot order:
+// a document's up to 256 sheet records each look for theirs among up to 256
+// sheets.
+class SheetsByName {
+ public:
+  explicit SheetsByName(ChipSheetTable& sheets) : sheets_(sheets) {
+    const int32_t loaded = std::clamp(sheets.sheetCount, 0, ChipSheetSlots);
+    for (int32_t i = 0; i < loaded; ++i) {
+      slots_[FoldedAsciiCase(sheets.sheets[static_cast<size_t>(i)].fileName)].push_back(i);
     }
   }
-  return nullptr;
-}
+  // The first loaded sheet of the name, or null.
+  ChipSheet* First(const std::string& name) const {
+    const std::vector<int32_t>* slots = Slots(name);
+    return slots == nullptr ? nullptr : &sheets_.sheets[static_cast<size_t>(slots->front())];
+  }
+  // The first loaded sheet that can take a stored flag block: same name,
+  // same size in chips, and a flag block of its own.
+  ChipSheet* FlagReceiver(const StoredSheetRecord& record) const {
+    const std::vector<int32_t>* slots = Slots(record.name);
+    if (slots == nullptr) return nullptr;
+    for (int32_t i : *slots) {
+      ChipSheet& sheet = sheets_.sheets[static_cast<size_t>(i)];
+      if (sheet.chipColumns == record.chipColumns && sheet.chipRows == record.chipRows &&
+          sheet.HasFlags()) {
+        return &sheet;
+      }
+    }
+    return nullptr;
+  }
+
+ private:
+  const std::vector<int32_t>* Slots(const std::string& name) const {
+    const auto it = slots_.find(FoldedAsciiCase(name));
+    return it == slots_.end() ? nullptr : &it->second;
+  }
+
+  ChipSheetTable& sheets_;
+  std::unordered_map<std::string, std::vector<int32_t>> slots_;
+};
 
 // A text document may list fewer cells than its size; the rest are 0. This
 // is the one place a reader allocates the whole claimed map, so it is done
@@ -62,17 +97,16 @@ bool IsReadableVersion(std::string_view version) {
 
 void CommitStagedDocument(StagedDocument&& staged, MapDocument& document, ChipSheetTable& sheets,
                           SelectionState& selection) {
+  const SheetsByName byName(sheets);
   for (const StoredSheetRecord& record : staged.sheetRecords) {
     if (record.hasTransparency) {
-      const int32_t index = sheets.FindIgnoringCase(record.name);
-      if (index >= 0) {
-        ChipSheet& sheet = sheets.sheets[static_cast<size_t>(index)];
-        sheet.transparent = record.transparent;
-        sheet.transparentColor = record.transparentColor;
+      if (ChipSheet* sheet = byName.First(record.name)) {
+        sheet->transparent = record.transparent;
+        sheet->transparentColor = record.transparentColor;
       }
     }
     if (record.hasFlags && !record.flags.empty()) {
-      ChipSheet* sheet = FindFlagReceiver(sheets, record);
+      ChipSheet* sheet = byName.FlagReceiver(record);
       if (sheet != nullptr && record.flags.size() <= sheet->chipFlags->size()) {
         std::memcpy(sheet->chipFlags->data(), record.flags.data(), record.flags.size());
       }
@@ -94,16 +128,8 @@ void CommitStagedDocument(StagedDocument&& staged, MapDocument& document, ChipSh
   }
 }
 
-bool ReadDocumentFile(const std::string& path, MapDocument& document, ChipSheetTable& sheets,
-                      SelectionState& selection, Messages& messages,
-                      ParseResult (*parse)(std::span<const uint8_t>)) {
-  if (!HasExtension(path, "kv")) return false;
-  ParseResult result;
-  {
-    FileContents file;
-    if (!file.Open(path)) return false;
-    result = parse(std::span<const uint8_t>(file.data(), file.size()));
-  }  // the staged copy is all that is needed from here on
+bool CommitReadDocument(ParseResult&& result, MapDocument& document, ChipSheetTable& sheets,
+                        SelectionState& selection, Messages& messages) {
   if (result.status == ParseStatus::WrongVersion) {
     messages.Show(texts::WrongVersion, texts::AppCaption, MessageIcon::None);
     return false;

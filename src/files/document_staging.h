@@ -80,12 +80,10 @@ void CommitStagedDocument(StagedDocument&& staged, MapDocument& document, ChipSh
 bool CommitParsedDocument(StagedDocument&& staged, MapDocument& document, ChipSheetTable& sheets,
                           SelectionState& selection);
 
-// Shared by both readers: reads `path` (which must end in ".kv"), parses it
-// with `parse` and commits on success. Shows the version message; every other
-// failure is silent.
-bool ReadDocumentFile(const std::string& path, MapDocument& document, ChipSheetTable& sheets,
-                      SelectionState& selection, Messages& messages,
-                      ParseResult (*parse)(std::span<const uint8_t>));
+// Shared by both readers once a file is parsed: commits an Ok result and
+// returns true. Shows the version message; every other failure is silent.
+bool CommitReadDocument(ParseResult&& result, MapDocument& document, ChipSheetTable& sheets,
+                        SelectionState& selection, Messages& messages);
 
 // The names a writer stores: slots 0 up to the last non-empty one, so that
 // no name is lost even when the list has gaps.

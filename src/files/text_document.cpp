@@ -1,11 +1,19 @@
 #include "files/text_document.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cstring>
+#include <new>
 #include <string_view>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "base/ascii.h"
+#include "base/parallel.h"
 #include "files/binary_document.h"
 #include "files/block_writer.h"
 #include "files/document_saving.h"
@@ -175,6 +183,147 @@ bool TakeHex(std::string_view& text, uint32_t& value) {
   return true;
 }
 
+// The word of a flag row at `at`, which ends at the next space, read as C's
+// decimal conversion reads it: blanks, an optional sign, then digits up to
+// the first other character; the rest of the word does not count and a
+// word without digits is 0. Moves `at` past the word. False for a number
+// beyond 32 bits.
+bool TakeFlagWord(std::string_view line, size_t& at, int32_t& value) {
+  size_t i = at;
+  while (i < line.size() && line[i] != ' ' && IsBlank(line[i])) ++i;
+  bool negative = false;
+  if (i < line.size() && (line[i] == '+' || line[i] == '-')) negative = line[i++] == '-';
+  int64_t magnitude = 0;
+  for (; i < line.size() && static_cast<unsigned>(line[i] - '0') < 10; ++i) {
+    magnitude = magnitude * 10 + (line[i] - '0');
+    if (magnitude > int64_t{INT32_MAX} + 1) return false;
+  }
+  while (i < line.size() && line[i] != ' ') ++i;
+  at = i;
+  const int64_t signedValue = negative ? -magnitude : magnitude;
+  if (signedValue > INT32_MAX) return false;
+  value = static_cast<int32_t>(signedValue);
+  return true;
+}
+
+// A line of one-digit words with one space between each two, as a flag row
+// of flags below 10 is written, read into `values` (line.size() / 2 + 1 of
+// them) without a branch per word. False for any other line, of which
+// `values` then holds nothing of use.
+bool SingleDigitWords(std::string_view line, uint8_t* values) {
+  const size_t count = line.size() / 2 + 1;
+  unsigned bad = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const auto digit = static_cast<uint8_t>(line[2 * i] - '0');
+    bad |= digit > 9 ? 1u : 0u;
+    values[i] = digit;
+  }
+  for (size_t i = 1; i < count; ++i) bad |= line[2 * i - 1] != ' ' ? 1u : 0u;
+  return bad == 0;
+}
+
+// The binary form starts with 'K', 'V', NUL: no text document does.
+bool LooksBinary(std::span<const uint8_t> head) {
+  return head.size() >= 3 && head[0] == 'K' && head[1] == 'V' && head[2] == 0;
+}
+
+// Eight bytes of text as a word whose lowest byte is the first character.
+uint64_t LoadWord(const char* text) {
+  uint64_t word;
+  std::memcpy(&word, text, sizeof word);
+  if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+  return word;
+}
+
+// Eight bytes of text as digit values: '0'..'9' become 0..9, every other
+// byte something above 9.
+uint64_t DigitValues(uint64_t word) {
+  return word ^ 0x3030303030303030u;
+}
+
+// Whether every byte of `values` (from DigitValues) is a digit: adding
+// 0x76 carries into bit 7 from 10 on. A carry out of a byte only follows a
+// byte that is marked itself.
+bool AllDigits(uint64_t values) {
+  return (((values + 0x7676767676767676u) | values) & 0x8080808080808080u) == 0;
+}
+
+// The number eight digit values spell, the first in the lowest byte: joined
+// in pairs, fours, then eights.
+uint32_t EightDigitsValue(uint64_t values) {
+  values = (values * 2561) >> 8;
+  values = ((values & 0x00FF00FF00FF00FFu) * 6553601) >> 16;
+  return static_cast<uint32_t>(((values & 0x0000FFFF0000FFFFu) * 42949672960001u) >> 32);
+}
+
+// The last n bytes of a word, for n = 0..8.
+constexpr uint64_t LastBytes[9] = {0,
+                                   0xFF00000000000000u,
+                                   0xFFFF000000000000u,
+                                   0xFFFFFF0000000000u,
+                                   0xFFFFFFFF00000000u,
+                                   0xFFFFFFFFFF000000u,
+                                   0xFFFFFFFFFFFF0000u,
+                                   0xFFFFFFFFFFFFFF00u,
+                                   0xFFFFFFFFFFFFFFFFu};
+
+// Bit i for every line feed among the 64 bytes from `text`.
+uint64_t LineEnds(const char* text) {
+#if defined(__SSE2__)
+  const __m128i feed = _mm_set1_epi8('\n');
+  uint64_t ends = 0;
+  for (int part = 0; part < 4; ++part) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 16 * part));
+    const auto found = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, feed)));
+    ends |= uint64_t{found} << (16 * part);
+  }
+  return ends;
+#else
+  uint64_t ends = 0;
+  for (int i = 0; i < 64; ++i) ends |= uint64_t{text[i] == '\n'} << i;
+  return ends;
+#endif
+}
+
+struct ShortCells {
+  size_t stop;   // where the first line not taken starts
+  size_t count;  // cells taken
+};
+
+// The cell lines of one to eight digits (CR LF or LF) from `from`, each
+// ending before `to`, appended to `cells`, at most `room` of them; stops at
+// the first other line. Lines are found by their line ends 64 bytes at a
+// time and each number is read from the eight bytes that end with it, so
+// where a line starts never waits for the number before it. The bytes
+// after `to` up to `size` may be looked at, never beyond.
+ShortCells ReadShortCells(const char* text, size_t from, size_t to, size_t size, uint64_t room,
+                          std::vector<MapCell>& cells) {
+  size_t start = from;  // of the line being read
+  size_t count = 0;
+  // The first lines of the text have fewer than eight bytes before their end.
+  if (from < 8 || room == 0) return {start, count};
+  for (size_t window = from; window < to && window + 64 <= size; window += 64) {
+    uint64_t ends = LineEnds(text + window);
+    if (to - window < 64) ends &= (uint64_t{1} << (to - window)) - 1;
+    for (; ends != 0; ends &= ends - 1) {
+      const size_t end = window + static_cast<size_t>(std::countr_zero(ends));
+      const size_t last = end - (text[end - 1] == '\r' ? 1 : 0);  // just after the digits
+      const size_t digits = last - start;
+      if (digits - 1 >= 8) return {start, count};  // none, or more than eight
+      // The bytes before the line count as leading zeros.
+      const uint64_t values = DigitValues(LoadWord(text + last - 8)) & LastBytes[digits];
+      if (!AllDigits(values)) return {start, count};
+      cells.push_back(EightDigitsValue(values));
+      start = end + 1;
+      if (++count == room) return {start, count};
+    }
+  }
+  return {start, count};
+}
+
+// Map sections from this many bytes on are read in two halves at once.
+constexpr size_t HalvesFrom = size_t{1} << 20;
+
 std::string_view FirstWord(std::string_view line) {
   SkipBlanks(line);
   size_t end = 0;
@@ -208,6 +357,10 @@ class TextParser {
   // number are read here without the general line handling. Returns the
   // position of the first line left for the general path.
   size_t ReadPlainCells(const char* text, size_t position, size_t size);
+  // A big map section is read in two halves at once, the second on a
+  // thread of its own as far as it holds short cells. Returns where the
+  // reading goes on.
+  size_t ReadCellsInHalves(const char* text, size_t position, size_t size, uint64_t total);
   bool Refuse(std::string reason) {
     result_.status = ParseStatus::Invalid;
     result_.reason = std::move(reason) + " (line " + std::to_string(lineNumber_) + ")";
@@ -237,6 +390,7 @@ class TextParser {
   Section section_ = Section::None;
   size_t lineNumber_ = 0;
   size_t remaining_ = 0;  // bytes after the current line
+  bool halvesTried_ = false;
   bool anyTag_ = false;
   bool hasVersion_ = false;
   bool mapComplete_ = false;
@@ -256,7 +410,7 @@ class TextParser {
 
 ParseResult TextParser::Run(std::span<const uint8_t> bytes) {
   // The binary form starts with 'K', 'V', NUL: no text document does.
-  if (bytes.size() >= 3 && bytes[0] == 'K' && bytes[1] == 'V' && bytes[2] == 0) {
+  if (LooksBinary(bytes)) {
     result_.status = ParseStatus::NotThisForm;
     result_.reason = "not a text document";
     return std::move(result_);
@@ -303,7 +457,17 @@ size_t TextParser::ReadPlainCells(const char* text, size_t position, size_t size
   std::vector<MapCell>& cells = *staged_.grid->cells;
   const uint64_t total =
       static_cast<uint64_t>(staged_.grid->width) * static_cast<uint64_t>(staged_.grid->height);
+  if (!halvesTried_) {
+    halvesTried_ = true;
+    position = ReadCellsInHalves(text, position, size, total);
+  }
   while (mapCells_ < total && position < size) {
+    const ShortCells taken = ReadShortCells(text, position, size, size, total - mapCells_, cells);
+    mapCells_ += taken.count;
+    lineNumber_ += taken.count;
+    position = taken.stop;
+    if (mapCells_ >= total || position >= size) break;
+    // Longer numbers, and the last lines of the file, a digit at a time.
     size_t i = position;
     const bool negative = text[i] == '-';
     if (negative) ++i;
@@ -333,6 +497,42 @@ size_t TextParser::ReadPlainCells(const char* text, size_t position, size_t size
   }
   remaining_ = size - position;
   return position;
+}
+
+size_t TextParser::ReadCellsInHalves(const char* text, size_t position, size_t size,
+                                     uint64_t total) {
+  if (size - position < HalvesFrom) return position;
+  // The thread here has the joining and the rest of the file still to do
+  // afterwards: it takes a little less than half.
+  const size_t half = position + (size - position) * 7 / 16;
+  const void* feed = std::memchr(text + half, '\n', size - half);
+  if (feed == nullptr) return position;
+  const size_t middle = static_cast<size_t>(static_cast<const char*>(feed) - text) + 1;
+  std::vector<MapCell>& cells = *staged_.grid->cells;
+  std::vector<MapCell> second;
+  try {
+    second.reserve(static_cast<size_t>(std::min<uint64_t>(total, (size - middle) / 2)));
+  } catch (const std::bad_alloc&) {
+    return position;  // one after the other, then
+  }
+  ShortCells firstTaken{position, 0};
+  ShortCells secondTaken{middle, 0};
+  RunInParallel(2, [&](size_t part) {
+    if (part == 0) {
+      firstTaken = ReadShortCells(text, position, middle, size, total - mapCells_, cells);
+    } else {
+      secondTaken = ReadShortCells(text, middle, size, size, total, second);
+    }
+  });
+  mapCells_ += firstTaken.count;
+  lineNumber_ += firstTaken.count;
+  // The second half counts only when the first ran right up to it and the
+  // map has room for it all; else it is read again in order.
+  if (firstTaken.stop != middle || secondTaken.count > total - mapCells_) return firstTaken.stop;
+  cells.insert(cells.end(), second.begin(), second.end());
+  mapCells_ += secondTaken.count;
+  lineNumber_ += secondTaken.count;
+  return secondTaken.stop;
 }
 
 bool TextParser::Line(std::string_view line) {
@@ -487,27 +687,41 @@ bool TextParser::Content(std::string_view line) {
       if (flagRows_ >= 2 * static_cast<int64_t>(chipRows_)) {
         return Refuse("more flag rows than the sheet has");
       }
-      // A row is 2 * columns values, separated by runs of spaces only. It
-      // must be whole: a short row would leave part of the block undefined,
-      // and checking it also keeps the block no larger than the file.
+      // A row is 2 * columns words, separated by runs of spaces only (a tab
+      // belongs to its word). It must be whole: a short row would leave part
+      // of the block undefined, and checking it also keeps the block no
+      // larger than the file.
       const size_t values = 2 * static_cast<size_t>(chipColumns_);
       if (line.size() / 2 + 1 < values) return Refuse("short flag row");
       const size_t start = record.flags.size();
       record.flags.resize(start + values, 0);
       size_t count = 0;
       size_t i = 0;
+      uint8_t* const row = record.flags.data() + start;
+      if (values > 0 && line.size() == 2 * values - 1 && SingleDigitWords(line, row)) {
+        record.hasFlags = true;
+        ++flagRows_;
+        return true;
+      }
+      const auto isDigit = [](char c) { return static_cast<unsigned>(c - '0') < 10; };
       while (count < values) {
         while (i < line.size() && line[i] == ' ') ++i;
         if (i == line.size()) break;
-        size_t end = i;
-        while (end < line.size() && line[end] != ' ') ++end;
-        std::string_view word = line.substr(i, end - i);
-        int64_t value = 0;
-        if (!TakeDecimal(word, value) || !word.empty() || value < INT32_MIN || value > INT32_MAX) {
-          return Refuse("bad flag value");
+        // Flags are written as one or two digits with one space after.
+        if (isDigit(line[i]) && (i + 1 == line.size() || line[i + 1] == ' ')) {
+          row[count++] = static_cast<uint8_t>(line[i] - '0');
+          i += 1;
+          continue;
         }
-        record.flags[start + count++] = static_cast<uint8_t>(value & 0xFF);
-        i = end;
+        if (i + 1 < line.size() && isDigit(line[i]) && isDigit(line[i + 1]) &&
+            (i + 2 == line.size() || line[i + 2] == ' ')) {
+          row[count++] = static_cast<uint8_t>((line[i] - '0') * 10 + (line[i + 1] - '0'));
+          i += 2;
+          continue;
+        }
+        int32_t value = 0;
+        if (!TakeFlagWord(line, i, value)) return Refuse("flag value beyond 32 bits");
+        row[count++] = static_cast<uint8_t>(value & 0xFF);
       }
       if (count < values) return Refuse("short flag row");
       record.hasFlags = true;
@@ -706,7 +920,17 @@ bool WriteTextDocument(const std::string& path, MapDocument& document, const Chi
 
 bool ReadTextDocument(const std::string& path, MapDocument& document, ChipSheetTable& sheets,
                       SelectionState& selection, Messages& messages) {
-  return ReadDocumentFile(path, document, sheets, selection, messages, &ParseTextDocument);
+  if (!HasExtension(path, "kv")) return false;
+  ParseResult result;
+  {
+    // A binary document is turned away from its first bytes, unread.
+    FileContents file;
+    if (!file.Open(path, [](std::span<const uint8_t> head) { return !LooksBinary(head); })) {
+      return false;
+    }
+    result = ParseTextDocument(std::span<const uint8_t>(file.data(), file.size()));
+  }  // the staged copy is all that is needed from here on
+  return CommitReadDocument(std::move(result), document, sheets, selection, messages);
 }
 
 }  // namespace kelvor

@@ -1,10 +1,10 @@
 #include "platform/atomic_file.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -13,6 +13,8 @@
 #include <optional>
 #include <stdexcept>
 #include <system_error>
+
+#include "base/parallel.h"
 
 namespace kelvor {
 
@@ -240,6 +242,25 @@ std::optional<size_t> ReadAndClose(int fd, uint8_t* into, size_t expected) {
   return done;
 }
 
+// Up to `count` bytes from `offset` on, without moving the file position;
+// fewer at the end of the file, nothing on a read error.
+std::optional<size_t> ReadAt(int fd, uint8_t* into, size_t count, size_t offset) {
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t got = ::pread(fd, into + done, count - done, static_cast<off_t>(offset + done));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return std::nullopt;
+    }
+    if (got == 0) break;
+    done += static_cast<size_t>(got);
+  }
+  return done;
+}
+
+// Bytes from which a file is read in two halves at once.
+constexpr size_t ReadInHalvesFrom = size_t{4} << 20;
+
 }  // namespace
 
 bool ReadFileIntoWords(const std::string& path, std::vector<uint32_t>& words, size_t& size) {
@@ -262,57 +283,59 @@ bool ReadFileIntoWords(const std::string& path, std::vector<uint32_t>& words, si
   return true;
 }
 
-namespace {
-
-// Big files are read into memory the kernel maps in one go: a fresh block
-// would otherwise be faulted in page by page while the read fills it.
-constexpr size_t MappedBlockThreshold = size_t{1} << 20;
-
-}  // namespace
-
-FileContents::~FileContents() {
-  Release();
-}
-
-void FileContents::Release() {
-  if (data_ != nullptr) {
-    if (capacity_ >= MappedBlockThreshold) {
-      ::munmap(data_, capacity_);
-    } else {
-      delete[] data_;
-    }
-  }
-  data_ = nullptr;
+bool FileContents::Open(const std::string& path, const HeadCheck& wanted) {
+  block_.reset();
   size_ = 0;
-  capacity_ = 0;
-}
-
-bool FileContents::Open(const std::string& path) {
-  Release();
   size_t expected = 0;
   const int fd = OpenRegularFile(path, expected);
   if (fd < 0) return false;
-  const size_t capacity = expected == 0 ? 1 : expected;
-  uint8_t* block = nullptr;
-  if (capacity >= MappedBlockThreshold) {
-    void* mapped = ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE,
-                          MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-    if (mapped != MAP_FAILED) block = static_cast<uint8_t*>(mapped);
-  } else {
-    block = new (std::nothrow) uint8_t[capacity];
-  }
-  if (block == nullptr) {
+  block_.reset(new (std::nothrow) uint8_t[expected == 0 ? 1 : expected]);
+  if (!block_) {
     ::close(fd);
     return false;
   }
-  data_ = block;
-  capacity_ = capacity;
-  const std::optional<size_t> read = ReadAndClose(fd, data_, expected);
+  size_t done = 0;
+  if (wanted) {
+    // The head first, so that a file of another form is turned away
+    // before the rest of it is read.
+    const size_t head = std::min(expected, HeadBytes);
+    while (done < head) {
+      const ssize_t got = ::read(fd, block_.get() + done, head - done);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) break;
+      done += static_cast<size_t>(got);
+    }
+    if (!wanted(std::span<const uint8_t>(block_.get(), done))) {
+      ::close(fd);
+      block_.reset();
+      return false;
+    }
+  }
+  if (expected - done >= ReadInHalvesFrom) {
+    // The copy out of the page cache is most of reading a big file that is
+    // cached: its two halves are copied at once.
+    const size_t middle = done + (expected - done) / 2;
+    std::optional<size_t> halves[2];
+    RunInParallel(2, [&](size_t part) {
+      const size_t from = part == 0 ? done : middle;
+      const size_t to = part == 0 ? middle : expected;
+      halves[part] = ReadAt(fd, block_.get() + from, to - from, from);
+    });
+    ::close(fd);
+    if (!halves[0] || !halves[1]) {
+      block_.reset();
+      return false;
+    }
+    // A file that shrank meanwhile ends where the first gap is.
+    size_ = *halves[0] < middle - done ? done + *halves[0] : middle + *halves[1];
+    return true;
+  }
+  const std::optional<size_t> read = ReadAndClose(fd, block_.get() + done, expected - done);
   if (!read) {
-    Release();
+    block_.reset();
     return false;
   }
-  size_ = *read;
+  size_ = done + *read;
   return true;
 }
 

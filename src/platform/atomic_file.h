@@ -2,8 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -73,26 +75,30 @@ FileWriteStatus WriteFileAtomically(const std::string& path, const void* data, s
 // in place instead of copying them out. `size` is the file's byte count.
 bool ReadFileIntoWords(const std::string& path, std::vector<uint32_t>& words, size_t& size);
 
-// The bytes of a regular file, read in one go into a buffer that is not
-// cleared first (the read fills it). A file that changes while it is read
-// gives the bytes that were there, never a fault.
+// The bytes of a regular file, read in one go into a heap block that is not
+// cleared first (the read fills it): the allocator can hand the same memory
+// out again at the next read of a file that size, where freshly mapped
+// memory would be faulted in anew every time. A file that changes while it
+// is read gives the bytes that were there, never a fault.
 class FileContents {
  public:
+  // Sees the first bytes of the file (up to HeadBytes) before the rest is
+  // read; false turns the file away unread.
+  using HeadCheck = std::function<bool(std::span<const uint8_t> head)>;
+  static constexpr size_t HeadBytes = 4096;
+
   FileContents() = default;
-  ~FileContents();
   FileContents(const FileContents&) = delete;
   FileContents& operator=(const FileContents&) = delete;
 
-  bool Open(const std::string& path);
-  const uint8_t* data() const { return data_; }
+  // False when the file cannot be read or `wanted` turns it away.
+  bool Open(const std::string& path, const HeadCheck& wanted = nullptr);
+  const uint8_t* data() const { return block_.get(); }
   size_t size() const { return size_; }
 
  private:
-  void Release();
-
-  uint8_t* data_ = nullptr;
+  std::unique_ptr<uint8_t[]> block_;
   size_t size_ = 0;
-  size_t capacity_ = 0;  // bytes of the block, which the kernel maps for big files
 };
 
 }  // namespace kelvor

@@ -36,6 +36,18 @@ struct CanvasTile {
   friend bool operator==(const CanvasTile&, const CanvasTile&) = default;
 };
 
+// One cell of a BlendTilePairs call: the corners of its lower and upper
+// squares in their sources and where both go on the surface.
+struct CanvasTilePair {
+  int32_t lowerX = 0;
+  int32_t lowerY = 0;
+  int32_t upperX = 0;
+  int32_t upperY = 0;
+  int32_t targetX = 0;
+  int32_t targetY = 0;
+  friend bool operator==(const CanvasTilePair&, const CanvasTilePair&) = default;
+};
+
 // A solid pen. Widths below 1 draw as 1.
 struct CanvasPen {
   int32_t width = 1;
@@ -99,9 +111,20 @@ class Canvas {
   virtual void BlendTiles(const PixelBuffer& source, int32_t side,
                           std::span<const CanvasTile> tiles);
 
+  // For each pair, BlendImage of its side x side square of `lower`, then of
+  // `upper`, onto the same square of the surface.
+  virtual void BlendTilePairs(const PixelBuffer& lower, const PixelBuffer& upper, int32_t side,
+                              std::span<const CanvasTilePair> pairs);
+
   // The closed five-point square of `side` from each corner, with the
   // current pen.
   virtual void Squares(std::span<const CanvasPoint> corners, int32_t side);
+
+  // Squares of `side` from the corners first + (i x step, 0), for every i
+  // whose byte in `drawn` is not 0: what Squares paints with those corners
+  // from left to right.
+  virtual void SquareRow(CanvasPoint first, int32_t step, std::span<const uint8_t> drawn,
+                         int32_t side);
 
   // A move-to / line-to line from (x, top) to (x, bottom) for each x, with
   // the current pen; the current position ends at the last line's end.

@@ -22,7 +22,8 @@ inline constexpr int32_t MaxImageSide = 16384;
 // stored, the fourth byte being the alpha. Anything that is not a readable
 // image is refused (false) without a message; `out` is then left empty.
 // `out` may come holding an earlier image whose memory the decoder reuses;
-// its contents are ignored.
+// its contents are ignored. Decode is called from several threads at once
+// (a folder scan decodes its files on every processor).
 class ImageDecoder {
  public:
   virtual ~ImageDecoder() = default;

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <exception>
 #include <memory>
 #include <thread>
 #include <vector>
 
+#include "base/parallel.h"
 #include "document/display_settings.h"
 #include "render/view_primitives.h"
 
@@ -79,7 +81,119 @@ IndexSpan RowsTouching(const MapPaint& paint, const Band& band, int32_t above, i
           std::min<int64_t>(rows.last, int64_t{paint.range.endRow} - 1)};
 }
 
+// The flag a chip pass draws frames for in the palette mode, or 0.
+MapCell FrameFlagOfPass(int32_t mode, int32_t pass) {
+  if (mode == PaletteModeCollision) return CellFlagCollision;
+  if (mode == PaletteModePriority && pass == LevelLayer) return CellFlagPriority;
+  return 0;
+}
+
+// Both chips of a cell may be blended in one go, one pass over the cells,
+// where no frame is drawn between them: no background pass frames at all,
+// and layer pass frames only where each stays within its own cell (then it
+// covers nothing the chips of other cells paint). Any cell of the band
+// with the flag counts, chips or not: the test is a plain scan then.
+bool ChipsInOnePass(const MapPaint& paint, const Band& band) {
+  if (paint.atlases[LevelBackground] == nullptr || paint.atlases[LevelLayer] == nullptr) {
+    return false;
+  }
+  const int32_t mode = paint.workspace.palette.mode;
+  const MapCell flags = FrameFlagOfPass(mode, LevelBackground) |
+                        (paint.FramesLeaveTheCell() ? FrameFlagOfPass(mode, LevelLayer) : 0);
+  if (flags == 0) return true;
+  const MapGrid& grid = paint.workspace.document.grid;
+  const IndexSpan rows = RowsTouching(paint, band, paint.frameAbove, paint.frameBelow);
+  for (auto row = static_cast<int32_t>(rows.first); row <= rows.last; ++row) {
+    const MapCell* cells = RowOf(grid, row);
+    MapCell seen = 0;
+    for (int32_t column = paint.range.firstColumn; column < paint.range.endColumn; ++column) {
+      seen |= cells[column];
+    }
+    if ((seen & flags) != 0) return false;
+  }
+  return true;
+}
+
+// The chips of both levels in one pass over the cells, where ChipsInOnePass
+// allows it: the pixels of the two passes, each cell's written once.
+void DrawChipsInOnePass(const MapPaint& paint, Canvas& canvas, const Band& band) {
+  const Workspace& workspace = paint.workspace;
+  const MapGrid& grid = workspace.document.grid;
+  const ViewPort& view = workspace.views[ViewMap];
+  const int32_t cell = paint.sizes.cell;
+  const SquareGeometry& frame = paint.frame;
+  const PixelBuffer& lower = *paint.atlases[LevelBackground];
+  const PixelBuffer& upper = *paint.atlases[LevelLayer];
+  const IndexSpan chipRows = RowsTouching(paint, band, 0, 0);
+  const IndexSpan frameRows = RowsTouching(paint, band, paint.frameAbove, paint.frameBelow);
+  const auto firstRow = static_cast<int32_t>(std::min(chipRows.first, frameRows.first));
+  const auto lastRow = static_cast<int32_t>(std::max(chipRows.last, frameRows.last));
+  // Cells with one chip go out on their own; the order among cells does not
+  // matter, as no two cover the same pixels.
+  auto sendLower = [&canvas, &lower, cell](std::span<const CanvasTile> tiles) {
+    canvas.BlendTiles(lower, cell, tiles);
+  };
+  auto sendUpper = [&canvas, &upper, cell](std::span<const CanvasTile> tiles) {
+    canvas.BlendTiles(upper, cell, tiles);
+  };
+  auto sendPairs = [&canvas, &lower, &upper, cell](std::span<const CanvasTilePair> pairs) {
+    canvas.BlendTilePairs(lower, upper, cell, pairs);
+  };
+  ShapeBatch<CanvasTile, decltype(sendLower)> lowerTiles(sendLower);
+  ShapeBatch<CanvasTile, decltype(sendUpper)> upperTiles(sendUpper);
+  ShapeBatch<CanvasTilePair, decltype(sendPairs)> pairs(sendPairs);
+  // Frames go out after every chip before them.
+  auto sendFrames = [&](std::span<const CanvasPoint> corners) {
+    lowerTiles.Flush();
+    upperTiles.Flush();
+    pairs.Flush();
+    canvas.Squares(corners, frame.side);
+  };
+  ShapeBatch<CanvasPoint, decltype(sendFrames)> frames(sendFrames);
+  const MapCell frameFlag = FrameFlagOfPass(workspace.palette.mode, LevelLayer);
+  // In locals: the batches' stores could otherwise stand for any of them.
+  const int32_t firstColumn = paint.range.firstColumn;
+  const int32_t endColumn = paint.range.endColumn;
+  const auto firstX = static_cast<int32_t>(int64_t{firstColumn} * cell - view.scrollX);
+  for (int32_t row = firstRow; row <= lastRow; ++row) {
+    const MapCell* cells = RowOf(grid, row);
+    const bool chipsShow = row >= chipRows.first && row <= chipRows.last;
+    const bool framesShow = frameFlag != 0 && row >= frameRows.first && row <= frameRows.last;
+    const auto y = static_cast<int32_t>(int64_t{row} * cell - view.scrollY);
+    if (chipsShow) {
+      int32_t x = firstX;
+      for (int32_t column = firstColumn; column < endColumn; ++column, x += cell) {
+        const MapCell value = cells[column];
+        const int32_t background = CellChip(value, LevelBackground);
+        const int32_t layer = CellChip(value, LevelLayer);
+        if (background != 0 && layer != 0) {
+          pairs.Add({0, cell * background, 0, cell * layer, x, y});
+        } else if (background != 0) {
+          lowerTiles.Add({0, cell * background, x, y});
+        } else if (layer != 0) {
+          upperTiles.Add({0, cell * layer, x, y});
+        }
+      }
+    }
+    if (!framesShow) continue;
+    for (int32_t column = firstColumn; column < endColumn; ++column) {
+      const MapCell value = cells[column];
+      if (CellChip(value, LevelLayer) != 0 && (value & frameFlag) != 0) {
+        frames.Add(frame.Corner(column, row, view));
+      }
+    }
+  }
+  lowerTiles.Flush();
+  upperTiles.Flush();
+  pairs.Flush();
+  frames.Flush();
+}
+
 void DrawChipPasses(const MapPaint& paint, Canvas& canvas, const Band& band) {
+  if (ChipsInOnePass(paint, band)) {
+    DrawChipsInOnePass(paint, canvas, band);
+    return;
+  }
   const Workspace& workspace = paint.workspace;
   const MapGrid& grid = workspace.document.grid;
   const ViewPort& view = workspace.views[ViewMap];
@@ -107,9 +221,7 @@ void DrawChipPasses(const MapPaint& paint, Canvas& canvas, const Band& band) {
       canvas.Squares(corners, side);
     };
     ShapeBatch<CanvasPoint, decltype(sendFrames)> frames(sendFrames);
-    const MapCell frameFlag = mode == PaletteModeCollision ? CellFlagCollision
-                              : mode == PaletteModePriority && pass == LevelLayer ? CellFlagPriority
-                                                                                  : MapCell{0};
+    const MapCell frameFlag = FrameFlagOfPass(mode, pass);
     for (int32_t row = firstRow; row <= lastRow; ++row) {
       const MapCell* cells = RowOf(grid, row);
       const bool chipsShow = row >= chipRows.first && row <= chipRows.last;
@@ -150,6 +262,12 @@ void DrawSelection(const MapPaint& paint, Canvas& canvas, const Band& band) {
     auto frames = SquareBatch(canvas, frame.side);
     for (auto row = static_cast<int32_t>(rows.first); row <= rows.last; ++row) {
       const size_t rowStart = static_cast<size_t>(row) * static_cast<size_t>(grid.width);
+      const uint8_t* flags = selection.selectionFlags.data() + rowStart;
+      uint8_t any = 0;
+      for (int32_t column = paint.range.firstColumn; column < paint.range.endColumn; ++column) {
+        any |= flags[column];
+      }
+      if (any == 0) continue;  // most rows have no selected cell
       for (int32_t column = paint.range.firstColumn; column < paint.range.endColumn; ++column) {
         if (selection.selectionFlags[rowStart + static_cast<size_t>(column)] != 0) {
           frames.Add(frame.Corner(column, row, view));
@@ -179,7 +297,7 @@ void DrawSelection(const MapPaint& paint, Canvas& canvas, const Band& band) {
   }
 }
 
-enum class HandleChoice { All, Set, Unset };
+enum class HandleChoice { Set, Unset };
 
 // Handles between horizontal neighbours (east walls) or vertical ones (south
 // walls), all of them or those whose cell has (or lacks) the wall.
@@ -197,7 +315,6 @@ void DrawWallHandles(const MapPaint& paint, Canvas& canvas, const Band& band, bo
   const int32_t offsetY = Zoomed(east ? 8 : 24, zoom);
   const MapCell wall = east ? CellFlagWallEast : CellFlagWallSouth;
   const MapCell wanted = choice == HandleChoice::Set ? wall : MapCell{0};
-  const MapCell tested = choice == HandleChoice::All ? MapCell{0} : wall;
   // A handle reaches less than two cells to the right of and below its
   // cell's corner, and never to its left or above.
   const IndexSpan columns = TouchingSpan(view.scrollX, canvas.Width(), step, 2);
@@ -212,15 +329,21 @@ void DrawWallHandles(const MapPaint& paint, Canvas& canvas, const Band& band, bo
   const auto columnStart = static_cast<int32_t>(std::max<int64_t>(0, columns.first));
   const auto rowStart = static_cast<int32_t>(std::max<int64_t>(0, rows.first));
   if (columnStart > columnEnd) return;
-  auto squares = SquareBatch(canvas, handle.side);
+  // Which handles of a row are drawn, worked out for the whole row at once
+  // (without branches), then drawn along it: a paint at 25% has a hundred
+  // thousand of them.
+  const auto count = static_cast<size_t>(columnEnd - columnStart + 1);
+  std::vector<uint8_t> drawn(count);
   for (int32_t row = rowStart; row <= rowEnd; ++row) {
-    const MapCell* cells = RowOf(grid, row);
-    // Corners step `step` apart along the row from the first one.
-    const CanvasPoint first = handle.Corner(columnStart * 2, row * 2, view, offsetX, offsetY);
-    int32_t x = first.x;
-    for (int32_t column = columnStart; column <= columnEnd; ++column, x += step) {
-      if ((cells[column] & tested) == wanted) squares.Add({x, first.y});
+    const MapCell* cells = RowOf(grid, row) + columnStart;
+    uint8_t any = 0;
+    for (size_t i = 0; i < count; ++i) {
+      drawn[i] = (cells[i] & wall) == wanted ? 1 : 0;
+      any |= drawn[i];
     }
+    if (any == 0) continue;
+    canvas.SquareRow(handle.Corner(columnStart * 2, row * 2, view, offsetX, offsetY), step, drawn,
+                     handle.side);
   }
 }
 
@@ -249,27 +372,29 @@ void ComposeBand(const MapPaint& paint, Canvas& canvas, const Band& band) {
     DrawGrid(canvas, contentWidth, contentHeight, 32, display.mapZoom, gridPen, view);
   }
   if (workspace.palette.mode == PaletteModeCollision) {
-    // When both pens have the same width, a set handle's outline is painted
-    // over exactly by its second drawing, so only the unset ones need it.
-    const HandleChoice outlined =
-        sizes.thin == sizes.thick ? HandleChoice::Unset : HandleChoice::All;
+    // Every outline goes out before every set handle, and a set handle's
+    // outline is painted over by its second drawing: the same square with a
+    // pen at least as wide covers every pixel of the thinner one (a pen of
+    // width w covers c - w/2 .. c - w/2 + w - 1). Only the unset ones need it.
     canvas.SetPen({sizes.thin, display.mapCollisionFrameColor});
-    DrawWallHandles(paint, canvas, band, true, outlined);
-    DrawWallHandles(paint, canvas, band, false, outlined);
+    DrawWallHandles(paint, canvas, band, true, HandleChoice::Unset);
+    DrawWallHandles(paint, canvas, band, false, HandleChoice::Unset);
     canvas.SetPen({sizes.thick, display.mapAttrFrameColor});
     DrawWallHandles(paint, canvas, band, true, HandleChoice::Set);
     DrawWallHandles(paint, canvas, band, false, HandleChoice::Set);
   }
 }
 
-// The clip's rows cut at cell boundaries into one band per processor, or
-// fewer, none under 128 rows (a thread costs more than it saves there).
+// The clip's rows cut at cell boundaries into bands of at least 128 rows
+// (a band costs more than it saves below), up to eight, when there is more
+// than one processor: the threads take them as they come free, so a thread
+// slowed by other work leaves its share to the others.
 std::vector<Band> SplitIntoBands(const CanvasRect& clip, int32_t cell, int32_t scrollY) {
   constexpr int64_t leastRows = 128;
   constexpr int64_t mostBands = 8;
-  const int64_t processors = std::max<int64_t>(1, std::thread::hardware_concurrency());
+  const bool processors = std::thread::hardware_concurrency() > 1;
   const int64_t count =
-      std::min({processors, mostBands, std::max<int64_t>(1, clip.height / leastRows)});
+      processors ? std::min(mostBands, std::max<int64_t>(1, clip.height / leastRows)) : 1;
   const int64_t top = clip.top;
   const int64_t bottom = int64_t{clip.top} + clip.height;
   std::vector<Band> bands;
@@ -350,38 +475,39 @@ void ComposeMapView(const Workspace& workspace, Canvas& canvas, ScaledAtlasCache
     ComposeBand(paint, canvas, {clip.top, clip.top + clip.height});
     return;
   }
-  // Every band but the first on a thread of its own with a canvas of its
-  // own; a band that gets neither is drawn here after the first.
+  // One canvas per thread: this one's and a twin for each other thread (as
+  // many as can be had). The threads take the bands as they come free, each
+  // drawing on whichever canvas is free, and this thread also takes the
+  // bands no other thread has started: a busy machine makes a paint no
+  // slower than one thread.
+  const size_t threads =
+      std::min<size_t>(bands.size(), std::max(1u, std::thread::hardware_concurrency()));
   std::vector<std::unique_ptr<Canvas>> twins;
-  std::vector<std::thread> threads;
-  std::vector<Band> leftOver;
-  twins.reserve(bands.size());
-  threads.reserve(bands.size());
-  leftOver.reserve(bands.size());
-  for (size_t i = 1; i < bands.size(); ++i) {
-    const Band band = bands[i];
-    try {
-      std::unique_ptr<Canvas> twin = i == 1 ? std::move(firstTwin) : canvas.Twin();
-      if (twin) {
-        twin->SetClip({clip.left, band.top, clip.width, band.bottom - band.top});
-        Canvas& drawn = *twin;
-        twins.push_back(std::move(twin));  // reserved: cannot throw
-        threads.emplace_back([&paint, &drawn, band] { ComposeBand(paint, drawn, band); });
-        continue;
-      }
-    } catch (const std::exception&) {
-      // No canvas or no thread to be had: drawn here instead.
+  twins.push_back(std::move(firstTwin));
+  try {
+    while (twins.size() + 1 < threads) {
+      std::unique_ptr<Canvas> twin = canvas.Twin();
+      if (!twin) break;
+      twins.push_back(std::move(twin));
     }
-    leftOver.push_back(band);
+  } catch (const std::exception&) {
+    // Fewer threads, then.
   }
-  const Band first = bands.front();
-  canvas.SetClip({clip.left, first.top, clip.width, first.bottom - first.top});
-  ComposeBand(paint, canvas, first);
-  for (const Band& band : leftOver) {
-    canvas.SetClip({clip.left, band.top, clip.width, band.bottom - band.top});
-    ComposeBand(paint, canvas, band);
-  }
-  for (std::thread& thread : threads) thread.join();
+  std::vector<Canvas*> canvases{&canvas};
+  for (const std::unique_ptr<Canvas>& twin : twins) canvases.push_back(twin.get());
+  std::vector<std::atomic<bool>> taken(canvases.size());
+  RunInParallel(
+      bands.size(),
+      [&](size_t i) {
+        // As many canvases as threads: one is always free.
+        size_t k = 0;
+        while (taken[k].exchange(true)) k = (k + 1) % canvases.size();
+        const Band band = bands[i];
+        canvases[k]->SetClip({clip.left, band.top, clip.width, band.bottom - band.top});
+        ComposeBand(paint, *canvases[k], band);
+        taken[k] = false;
+      },
+      canvases.size());
   canvas.SetClip(clip);
 }
 

@@ -95,6 +95,54 @@ TEST_F(ChipSheetScanTest, StopsAtTwoHundredFiftySixSheetsAndRescansCleanly) {
   EXPECT_EQ(*commands.rbegin(), 40291);
 }
 
+TEST_F(ChipSheetScanTest, FillsTheSlotsAsLoadingOneFileAfterTheOtherDoes) {
+  // Files decoded on several threads at once must land as a walk through
+  // the listing would put them: failures anywhere, at the end, and in
+  // numbers that leave slots for a second round of files.
+  struct Case {
+    int files;
+    bool (*fails)(size_t index);
+  };
+  for (const Case& c : {Case{40, [](size_t i) { return i % 3 == 1 || i == 39; }},
+                        Case{300, [](size_t i) { return i < 60 || i % 7 == 0; }}}) {
+    SCOPED_TRACE(c.files);
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+      std::filesystem::remove(entry.path());
+    }
+    decoder.images.clear();
+    for (int i = 0; i < c.files; ++i) test::WriteFileText(dir.File("f" + std::to_string(i)), "x");
+    const std::vector<std::string> listing = ListingOrder();
+    for (size_t i = 0; i < listing.size(); ++i) {
+      if (c.fails(i)) continue;
+      const auto columns = static_cast<int32_t>(1 + i % 3);
+      PixelBuffer image =
+          SolidImage(32 * columns + 5 * static_cast<int32_t>(i % 2),
+                     32 * static_cast<int32_t>(1 + i % 2), 10, 20, static_cast<uint8_t>(i));
+      image.At(32 * static_cast<int32_t>(i % columns), 3)[3] = 254;  // one translucent chip
+      decoder.images[listing[i]] = image;
+    }
+
+    ChipSheetTable walked;
+    int32_t count = 0;
+    for (const std::string& name : listing) {
+      ChipSheet& sheet = walked.sheets[static_cast<size_t>(count)];
+      sheet.fileName = name;
+      if (LoadChipSheet(sheet, dir.File(name), true, decoder) && ++count == ChipSheetSlots) break;
+    }
+    Scan();
+    ASSERT_EQ(sheets.sheetCount, count);
+    for (size_t slot = 0; slot < sheets.sheets.size(); ++slot) {
+      const ChipSheet& got = sheets.sheets[slot];
+      const ChipSheet& want = walked.sheets[slot];
+      ASSERT_EQ(got.fileName, want.fileName) << slot;
+      EXPECT_EQ(got.chipColumns, want.chipColumns) << slot;
+      EXPECT_EQ(got.chipRows, want.chipRows) << slot;
+      EXPECT_EQ(got.bitmap.pixels, want.bitmap.pixels) << slot;
+      EXPECT_EQ(got.chipFlags, want.chipFlags) << slot;
+    }
+  }
+}
+
 TEST_F(ChipSheetScanTest, FailedFileGivesItsSlotToTheNext) {
   AddFile("a.png", SolidImage(32, 32));
   AddFile("b.png", std::nullopt);

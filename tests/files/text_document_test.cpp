@@ -376,7 +376,7 @@ TEST_F(TextReaderTest, RefusesDamagedFilesAndLeavesTheDocumentAlone) {
       {"negative chip count", Minimal({"<bmp2_chip_count>", "-2 1", "</bmp2_chip_count>"})},
       {"more flag rows than the sheet has", withSheet({"1 2 3 4", "0 0 0 0", "5 5 5 5"})},
       {"short flag row", withSheet({"1 2 3"})},
-      {"tab in a flag row", withSheet({"1\t2 3 4 5"})},
+      {"flag value beyond 32 bits", withSheet({"2147483648 0 0 0"})},
       {"bad transparency", Minimal({"<bmp2_transparent>", "on", "</bmp2_transparent>"})},
   };
   for (const Case& c : cases) {
@@ -384,6 +384,62 @@ TEST_F(TextReaderTest, RefusesDamagedFilesAndLeavesTheDocumentAlone) {
     EXPECT_TRUE(Snapshot() == before) << c.what;
   }
   EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(TextReaderTest, ReadsFlagWordsAsCDecimalConversionDoes) {
+  // Words are separated by spaces alone; each keeps the low 8 bits of its
+  // leading number and ignores the rest.
+  struct Case {
+    const char* chipCount;
+    std::vector<std::string> rows;
+    std::vector<uint8_t> flags;
+  };
+  const std::vector<Case> cases = {
+      {"2 1", {"4\t9 0 0 0", "0 0 0 0"}, {4, 0, 0, 0, 0, 0, 0, 0}},
+      {"2 1", {"\t9 +5 -1 12abc", "x - + 0x7"}, {9, 5, 255, 12, 0, 0, 0, 0}},
+      {"2 1", {"  007   -0 256 2147483647", "-2147483648 1\t 8 9"}, {7, 0, 0, 255, 0, 1, 8, 9}},
+      // A sheet without chip columns has empty rows.
+      {"0 2", {"", "", "", ""}, {}},
+  };
+  for (const Case& c : cases) {
+    sheets = ChipSheetTable{};
+    const int32_t columns = c.chipCount[0] - '0';
+    test::LoadSheet(sheets, "tiles.png", columns, columns == 0 ? 2 : 1);
+    std::vector<std::string> lines = {
+        "<bmp2>",    "<bmp2_name>",        "tiles.png",  "</bmp2_name>", "<bmp2_chip_count>",
+        c.chipCount, "</bmp2_chip_count>", "<bmp2_flag>"};
+    lines.insert(lines.end(), c.rows.begin(), c.rows.end());
+    lines.insert(lines.end(), {"</bmp2_flag>", "</bmp2>"});
+    ASSERT_TRUE(Read(Minimal(lines))) << c.rows[0];
+    EXPECT_EQ(*sheets.sheets[0].chipFlags, c.flags) << c.rows[0];
+  }
+}
+
+TEST_F(TextReaderTest, ReadsBigMapsWhoseHalvesAreReadAtOnceAsInOrder) {
+  // Cells of one to eight digits, with a long or negative one (read the
+  // slow way) nowhere, in the first half or in the second.
+  constexpr int32_t side = 512;
+  std::vector<MapCell> plain(side * side);
+  for (size_t i = 0; i < plain.size(); ++i) {
+    plain[i] = static_cast<MapCell>(i * 2654435761u) >> (8 + i % 24);
+  }
+  for (size_t odd : {size_t{0}, plain.size() / 4, plain.size() * 3 / 4}) {
+    std::vector<MapCell> cells = plain;
+    if (odd != 0) {
+      cells[odd] = 0xFFFFFFFE;
+      cells[odd + 1] = 123456789;
+    }
+    for (std::string_view end : {"\r\n", "\n"}) {
+      std::vector<std::string> lines = {"<version>",         "1.41",
+                                        "</version>",        "<mapdata_bin_chip_count>",
+                                        "512 512",           "</mapdata_bin_chip_count>",
+                                        "<mapdata_bin_data>"};
+      for (MapCell cell : cells) lines.push_back(std::to_string(static_cast<int32_t>(cell)));
+      lines.push_back("</mapdata_bin_data>");
+      ASSERT_TRUE(Read(Join(lines, end))) << odd << " " << end.size();
+      EXPECT_TRUE(document.grid.cells == cells) << odd << " " << end.size();
+    }
+  }
 }
 
 TEST_F(TextReaderTest, RefusesEveryTruncationOfAGoodFile) {

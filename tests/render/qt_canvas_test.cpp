@@ -318,12 +318,13 @@ PixelBuffer RandomChips(std::mt19937& random, int32_t width, int32_t height) {
 }
 
 // Each batch must paint exactly what its calls one by one paint, on every
-// path: tiles of the sizes the kernels are made for and others, wholly
-// inside the clip, cut by it, off the surface and outside the source;
-// squares and vertical lines of every pen width, cut by the clip too.
+// path: tiles (and pairs of them) of the sizes the kernels are made for and
+// others, wholly inside the clip, cut by it, off the surface and outside the
+// source; squares and vertical lines of every pen width, cut by the clip too.
 TEST(QtCanvas, BatchesPaintWhatTheirSingleCallsPaint) {
   std::mt19937 random(21);
   const PixelBuffer source = RandomChips(random, 64, 64 * 6);
+  const PixelBuffer upper = RandomChips(random, 64, 64 * 6);
   PixelBuffer background = PixelBuffer::Make(150, 130);
   for (size_t i = 0; i < background.pixels.size(); ++i) {
     background.pixels[i] = (i % 4 == 3) ? 255 : static_cast<uint8_t>(random());
@@ -340,14 +341,31 @@ TEST(QtCanvas, BatchesPaintWhatTheirSingleCallsPaint) {
     tiles.push_back({64 - side + 1, 0, 10, 10});  // reaches outside the source
     tiles.push_back({0, -1, 10, 10});
     tiles.push_back({0, 0, clip.left, clip.top});  // exactly in the clip's corner
+    // Pairs: the tiles' squares under squares of the other source.
+    std::vector<CanvasTilePair> pairs;
+    for (const CanvasTile& tile : tiles) {
+      pairs.push_back({tile.sourceX, tile.sourceY, static_cast<int32_t>(random() % (65 - side)),
+                       static_cast<int32_t>(random() % (64 * 6 - side + 1)), tile.targetX,
+                       tile.targetY});
+    }
+    pairs.push_back({0, 0, 64 - side + 1, 0, 10, 10});  // the upper one outside its source
     for (bool wide : {true, false}) {
-      auto painted = [&](bool batched) {
+      auto painted = [&](bool batched, bool paired) {
         PixelBuffer target = background;
         QtCanvas canvas(target);
         canvas.SetWideBlendEnabled(wide);
         canvas.SetClip(clip);
-        if (batched) {
+        if (batched && paired) {
+          canvas.BlendTilePairs(source, upper, side, pairs);
+        } else if (batched) {
           canvas.BlendTiles(source, side, tiles);
+        } else if (paired) {
+          for (const CanvasTilePair& pair : pairs) {
+            canvas.BlendImage(source, {pair.lowerX, pair.lowerY, side, side},
+                              {pair.targetX, pair.targetY, side, side});
+            canvas.BlendImage(upper, {pair.upperX, pair.upperY, side, side},
+                              {pair.targetX, pair.targetY, side, side});
+          }
         } else {
           for (const CanvasTile& tile : tiles) {
             canvas.BlendImage(source, {tile.sourceX, tile.sourceY, side, side},
@@ -356,7 +374,8 @@ TEST(QtCanvas, BatchesPaintWhatTheirSingleCallsPaint) {
         }
         return target.pixels;
       };
-      EXPECT_EQ(painted(true), painted(false)) << "side " << side << " wide " << wide;
+      EXPECT_EQ(painted(true, false), painted(false, false)) << "side " << side << " wide " << wide;
+      EXPECT_EQ(painted(true, true), painted(false, true)) << "pairs " << side << " wide " << wide;
     }
   }
 
@@ -390,6 +409,30 @@ TEST(QtCanvas, BatchesPaintWhatTheirSingleCallsPaint) {
         };
         EXPECT_EQ(painted(true), painted(false))
             << "squares of " << side << " pen " << width << " direct " << direct;
+      }
+      // A row of them, some left out, running off both sides of the clip;
+      // at the clip's top, inside it, and cut by its bottom.
+      std::vector<uint8_t> drawn(40);
+      for (uint8_t& d : drawn) d = random() % 4 != 0 ? 1 : 0;
+      for (int32_t y : {clip.top, 60, clip.top + clip.height - side}) {
+        const CanvasPoint first{-9, y};
+        const int32_t step = side + 1 + static_cast<int32_t>(random() % 4);
+        auto painted = [&](bool batched) {
+          return Picture(Painted(150, 130, true, [&](QtCanvas& canvas) {
+            canvas.SetClip(clip);
+            canvas.SetPen({width, Red});
+            if (batched) {
+              canvas.SquareRow(first, step, drawn, side);
+              return;
+            }
+            for (size_t i = 0; i < drawn.size(); ++i) {
+              if (drawn[i] == 0) continue;
+              const CanvasPoint corner{first.x + static_cast<int32_t>(i) * step, y};
+              canvas.Squares(std::span<const CanvasPoint>(&corner, 1), side);
+            }
+          }));
+        };
+        EXPECT_EQ(painted(true), painted(false)) << "row of " << side << " pen " << width;
       }
     }
     const std::vector<int32_t> xs = {-3, 0, 2, 3, 4, 77, 142, 143, 149, 150, 151};

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,11 @@ namespace kelvor::test {
 class FakeImageDecoder : public ImageDecoder {
  public:
   bool Decode(const std::string& path, PixelBuffer& out) override {
-    requested.push_back(path);
+    {
+      // Scans decode on several threads at once.
+      const std::lock_guard<std::mutex> lock(requestedLock);
+      requested.push_back(path);
+    }
     const auto it = images.find(std::filesystem::path(path).filename().string());
     if (it == images.end()) {
       out = PixelBuffer{};
@@ -26,6 +31,7 @@ class FakeImageDecoder : public ImageDecoder {
 
   std::map<std::string, PixelBuffer> images;
   std::vector<std::string> requested;
+  std::mutex requestedLock;
 };
 
 // An opaque image of one colour (blue, green, red bytes).

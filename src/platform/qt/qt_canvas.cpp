@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -42,6 +43,44 @@ inline void FillRun(uint8_t* p, size_t count, uint32_t pixel) {
 #endif
   for (size_t i = 0; i < count; ++i, p += 4) StorePixel(p, pixel);
 }
+
+#if defined(__SSE2__)
+// A closed square with a one-pixel pen, four to eight pixels across: its
+// top and bottom rows in two overlapping stores each, a pixel either side
+// between them.
+class SmallSquare {
+ public:
+  static bool Fits(int32_t side) { return side >= 3 && side <= 7; }
+  SmallSquare(int32_t side, size_t stride, uint32_t pixel)
+      : value_(_mm_set1_epi32(static_cast<int>(pixel))),
+        pixel_(pixel),
+        stride_(stride),
+        height_(static_cast<size_t>(side) * stride),
+        right_(static_cast<size_t>(side) * 4),
+        last_((static_cast<size_t>(side) - 3) * 4) {}
+  void Paint(uint8_t* corner) const {
+    uint8_t* const bottom = corner + height_;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(corner), value_);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(bottom), value_);
+    if (last_ != 0) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(corner + last_), value_);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(bottom + last_), value_);
+    }
+    for (uint8_t* row = corner + stride_; row < bottom; row += stride_) {
+      StorePixel(row, pixel_);
+      StorePixel(row + right_, pixel_);
+    }
+  }
+
+ private:
+  __m128i value_;
+  uint32_t pixel_;
+  size_t stride_;
+  size_t height_;  // bytes from the top row to the bottom row
+  size_t right_;   // bytes from the left side to the right side
+  size_t last_;    // where the second store of a full row starts
+};
+#endif
 
 // Each colour byte of x times a / 255, rounded the way QPainter's raster
 // blend rounds, so direct blends match its pixels exactly.
@@ -117,6 +156,8 @@ void BlendRow(const uint8_t* source, uint8_t* target, int32_t count) {
 }
 
 #if defined(KELVOR_CANVAS_AVX2)
+void BlendFewAvx2(const uint8_t* source, uint8_t* target, int32_t count);
+
 // BlendRow eight pixels at a time over `rows` rows, for processors that
 // have AVX2.
 __attribute__((target("avx2"))) void BlendRectAvx2(const uint8_t* sourceRow, size_t sourceStride,
@@ -154,7 +195,7 @@ __attribute__((target("avx2"))) void BlendRectAvx2(const uint8_t* sourceRow, siz
       const __m256i blended = _mm256_add_epi8(s, _mm256_packus_epi16(low, high));
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(target), blended);
     }
-    if (i < count) BlendRow(source, target, count - i);
+    if (i < count) BlendFewAvx2(source, target, count - i);
   }
 }
 
@@ -178,6 +219,17 @@ __attribute__((target("avx2"))) inline __m256i BlendEightAvx2(__m256i s, __m256i
       lowBytes,
       _mm256_add_epi16(_mm256_add_epi16(alphaGreen, _mm256_srli_epi16(alphaGreen, 8)), half));
   return _mm256_add_epi8(s, _mm256_or_si256(redBlue, alphaGreen));
+}
+
+// BlendRow of one to seven pixels in one masked step: the ends of rows cut
+// by the clip, at the edges of every view.
+__attribute__((target("avx2"))) void BlendFewAvx2(const uint8_t* source, uint8_t* target,
+                                                  int32_t count) {
+  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  const __m256i mask = _mm256_cmpgt_epi32(_mm256_set1_epi32(count), lanes);
+  const __m256i s = _mm256_maskload_epi32(reinterpret_cast<const int*>(source), mask);
+  const __m256i d = _mm256_maskload_epi32(reinterpret_cast<const int*>(target), mask);
+  _mm256_maskstore_epi32(reinterpret_cast<int*>(target), mask, BlendEightAvx2(s, d));
 }
 
 // Where the corners of tiles may lie for the tiles to be wholly inside the
@@ -247,31 +299,171 @@ __attribute__((target("avx2"))) size_t BlendTilesAvx2(const PixelBuffer& source,
   return index;
 }
 
+// The pairs of BlendTilePairs as BlendTilesAvx2 takes tiles, the lower
+// square blended first and the upper one over it in registers: the surface
+// is read only where the lower square does not cover it, and written once.
+// Rows are told apart as opaque, clear or mixed in both squares first (and
+// read again for the blend, from the cache), so that the way through
+// depends on rows, not on single pixels.
+template <int Vectors>
+__attribute__((target("avx2"))) size_t BlendTilePairsAvx2(
+    const PixelBuffer& lower, const PixelBuffer& upper, PixelBuffer& target,
+    std::span<const CanvasTilePair> pairs, size_t first, const TileBounds& lowerBounds,
+    const TileBounds& upperBounds) {
+  constexpr int32_t side = 8 * Vectors;
+  constexpr int Rows = Vectors >= 4 ? 1 : 8 / Vectors;
+  static_assert(side % Rows == 0);
+  const __m256i alphaMask = _mm256_set1_epi32(static_cast<int>(0xff000000u));
+  // Everything the loop needs in locals: the stores below may alias any
+  // memory, which would have it all read again for every pair.
+  const auto lowerStride = static_cast<size_t>(lower.stride);
+  const auto upperStride = static_cast<size_t>(upper.stride);
+  const auto targetStride = static_cast<size_t>(target.stride);
+  const uint8_t* const lowerPixels = lower.pixels.data();
+  const uint8_t* const upperPixels = upper.pixels.data();
+  uint8_t* const targetPixels = target.pixels.data();
+  // Both bounds share the clip; a source too small for any square takes none.
+  if (lowerBounds.sourceMaxX < 0 || lowerBounds.sourceMaxY < 0 || upperBounds.sourceMaxX < 0 ||
+      upperBounds.sourceMaxY < 0) {
+    return first;
+  }
+  const auto lowerMaxX = static_cast<uint64_t>(lowerBounds.sourceMaxX);
+  const auto lowerMaxY = static_cast<uint64_t>(lowerBounds.sourceMaxY);
+  const auto upperMaxX = static_cast<uint64_t>(upperBounds.sourceMaxX);
+  const auto upperMaxY = static_cast<uint64_t>(upperBounds.sourceMaxY);
+  const int64_t minX = lowerBounds.targetMinX, minY = lowerBounds.targetMinY;
+  const int64_t maxX = lowerBounds.targetMaxX, maxY = lowerBounds.targetMaxY;
+  const CanvasTilePair* const all = pairs.data();
+  const size_t count = pairs.size();
+  size_t index = first;
+  for (; index < count; ++index) {
+    const CanvasTilePair pair = all[index];
+    // One test for all eight limits: negative source corners turn huge.
+    const bool outside = (static_cast<uint64_t>(int64_t{pair.lowerX}) > lowerMaxX) |
+                         (static_cast<uint64_t>(int64_t{pair.lowerY}) > lowerMaxY) |
+                         (static_cast<uint64_t>(int64_t{pair.upperX}) > upperMaxX) |
+                         (static_cast<uint64_t>(int64_t{pair.upperY}) > upperMaxY) |
+                         (pair.targetX < minX) | (pair.targetY < minY) | (pair.targetX > maxX) |
+                         (pair.targetY > maxY);
+    if (outside) break;
+    const uint8_t* from = lowerPixels + static_cast<size_t>(pair.lowerY) * lowerStride +
+                          static_cast<size_t>(pair.lowerX) * 4;
+    const uint8_t* over = upperPixels + static_cast<size_t>(pair.upperY) * upperStride +
+                          static_cast<size_t>(pair.upperX) * 4;
+    uint8_t* to = targetPixels + static_cast<size_t>(pair.targetY) * targetStride +
+                  static_cast<size_t>(pair.targetX) * 4;
+    for (int32_t row = 0; row < side; row += Rows) {
+      __m256i lowerOpaque = alphaMask, upperOpaque = alphaMask;
+      __m256i lowerAny = _mm256_setzero_si256(), upperAny = _mm256_setzero_si256();
+      for (int r = 0; r < Rows; ++r) {
+        for (int v = 0; v < Vectors; ++v) {
+          const __m256i l =
+              _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + r * lowerStride) + v);
+          const __m256i u =
+              _mm256_loadu_si256(reinterpret_cast<const __m256i*>(over + r * upperStride) + v);
+          lowerOpaque = _mm256_and_si256(lowerOpaque, l);
+          lowerAny = _mm256_or_si256(lowerAny, l);
+          upperOpaque = _mm256_and_si256(upperOpaque, u);
+          upperAny = _mm256_or_si256(upperAny, u);
+        }
+      }
+      const bool upperCovers = _mm256_testc_si256(upperOpaque, alphaMask);
+      const bool lowerCovers = _mm256_testc_si256(lowerOpaque, alphaMask);
+      const bool lowerShows = !_mm256_testz_si256(lowerAny, lowerAny);
+      const bool upperShows = !_mm256_testz_si256(upperAny, upperAny);
+      const uint8_t* source = upperCovers ? over : from;
+      const size_t sourceStride = upperCovers ? upperStride : lowerStride;
+      if (upperCovers || (lowerCovers && !upperShows)) {
+        // One square alone decides these rows.
+        for (int r = 0; r < Rows; ++r) {
+          __m256i* out = reinterpret_cast<__m256i*>(to + r * targetStride);
+          for (int v = 0; v < Vectors; ++v) {
+            _mm256_storeu_si256(
+                out + v, _mm256_loadu_si256(
+                             reinterpret_cast<const __m256i*>(source + r * sourceStride) + v));
+          }
+        }
+      } else if (lowerCovers) {
+        for (int r = 0; r < Rows; ++r) {
+          __m256i* out = reinterpret_cast<__m256i*>(to + r * targetStride);
+          for (int v = 0; v < Vectors; ++v) {
+            const __m256i l =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + r * lowerStride) + v);
+            const __m256i u =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(over + r * upperStride) + v);
+            _mm256_storeu_si256(out + v, BlendEightAvx2(u, l));
+          }
+        }
+      } else if (lowerShows || upperShows) {
+        for (int r = 0; r < Rows; ++r) {
+          __m256i* out = reinterpret_cast<__m256i*>(to + r * targetStride);
+          for (int v = 0; v < Vectors; ++v) {
+            __m256i pixels = _mm256_loadu_si256(out + v);
+            if (lowerShows) {
+              pixels = BlendEightAvx2(
+                  _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + r * lowerStride) + v),
+                  pixels);
+            }
+            if (upperShows) {
+              pixels = BlendEightAvx2(
+                  _mm256_loadu_si256(reinterpret_cast<const __m256i*>(over + r * upperStride) + v),
+                  pixels);
+            }
+            _mm256_storeu_si256(out + v, pixels);
+          }
+        }
+      }
+      from += Rows * lowerStride;
+      over += Rows * upperStride;
+      to += Rows * targetStride;
+    }
+  }
+  return index;
+}
+
 using TileBlender = size_t (*)(const PixelBuffer&, PixelBuffer&, std::span<const CanvasTile>,
                                size_t, const TileBounds&);
+using TilePairBlender = size_t (*)(const PixelBuffer&, const PixelBuffer&, PixelBuffer&,
+                                   std::span<const CanvasTilePair>, size_t, const TileBounds&,
+                                   const TileBounds&);
 
-// The kernel for squares `side` pixels wide, or null.
-TileBlender TileBlenderFor(int32_t side) {
+// make(std::integral_constant<int, side / 8>) for the square sides the
+// kernels are made for (8 to 64 in steps of 8), else `none`.
+template <typename Kernel, typename Make>
+Kernel KernelForSide(int32_t side, Make make, Kernel none) {
   switch (side) {
     case 8:
-      return BlendTilesAvx2<1>;
+      return make(std::integral_constant<int, 1>{});
     case 16:
-      return BlendTilesAvx2<2>;
+      return make(std::integral_constant<int, 2>{});
     case 24:
-      return BlendTilesAvx2<3>;
+      return make(std::integral_constant<int, 3>{});
     case 32:
-      return BlendTilesAvx2<4>;
+      return make(std::integral_constant<int, 4>{});
     case 40:
-      return BlendTilesAvx2<5>;
+      return make(std::integral_constant<int, 5>{});
     case 48:
-      return BlendTilesAvx2<6>;
+      return make(std::integral_constant<int, 6>{});
     case 56:
-      return BlendTilesAvx2<7>;
+      return make(std::integral_constant<int, 7>{});
     case 64:
-      return BlendTilesAvx2<8>;
+      return make(std::integral_constant<int, 8>{});
     default:
-      return nullptr;
+      return none;
   }
+}
+
+// The kernels for squares `side` pixels wide, or null.
+TileBlender TileBlenderFor(int32_t side) {
+  return KernelForSide<TileBlender>(
+      side, [](auto vectors) -> TileBlender { return BlendTilesAvx2<decltype(vectors)::value>; },
+      nullptr);
+}
+TilePairBlender TilePairBlenderFor(int32_t side) {
+  return KernelForSide<TilePairBlender>(
+      side,
+      [](auto vectors) -> TilePairBlender { return BlendTilePairsAvx2<decltype(vectors)::value>; },
+      nullptr);
 }
 
 bool HasAvx2() {
@@ -521,6 +713,41 @@ void QtCanvas::BlendTiles(const PixelBuffer& source, int32_t side,
   }
 }
 
+void QtCanvas::BlendTilePairs(const PixelBuffer& lower, const PixelBuffer& upper, int32_t side,
+                              std::span<const CanvasTilePair> pairs) {
+  if (!painter_ || side < 1) return;
+  if (!direct_) {
+    Canvas::BlendTilePairs(lower, upper, side, pairs);
+    return;
+  }
+  size_t index = 0;
+#if defined(KELVOR_CANVAS_AVX2)
+  const TilePairBlender blender = avx2_ ? TilePairBlenderFor(side) : nullptr;
+  const auto boundsOf = [&](const PixelBuffer& source) {
+    return TileBounds{
+        int64_t{source.width} - side, int64_t{source.height} - side, clipLeft_, clipTop_,
+        int64_t{clipRight_} - side,   int64_t{clipBottom_} - side};
+  };
+  const TileBounds lowerBounds = boundsOf(lower);
+  const TileBounds upperBounds = boundsOf(upper);
+#endif
+  while (index < pairs.size()) {
+#if defined(KELVOR_CANVAS_AVX2)
+    // Nearly every pair lies wholly inside the clip.
+    if (blender != nullptr) {
+      index = blender(lower, upper, target_, pairs, index, lowerBounds, upperBounds);
+      if (index == pairs.size()) break;
+    }
+#endif
+    // The rest one square after the other, each as BlendTiles takes it.
+    const CanvasTilePair& pair = pairs[index++];
+    const CanvasTile lowerTile{pair.lowerX, pair.lowerY, pair.targetX, pair.targetY};
+    const CanvasTile upperTile{pair.upperX, pair.upperY, pair.targetX, pair.targetY};
+    BlendTiles(lower, side, std::span<const CanvasTile>(&lowerTile, 1));
+    BlendTiles(upper, side, std::span<const CanvasTile>(&upperTile, 1));
+  }
+}
+
 void QtCanvas::Squares(std::span<const CanvasPoint> corners, int32_t side) {
   if (!painter_) return;
   if (!direct_ || side < 1) {
@@ -542,6 +769,25 @@ void QtCanvas::Squares(std::span<const CanvasPoint> corners, int32_t side) {
   const auto stride = static_cast<size_t>(target_.stride);
   const auto width = static_cast<size_t>(side) + 1;
   const size_t right = static_cast<size_t>(side) * 4;
+#if defined(__SSE2__)
+  if (SmallSquare::Fits(side)) {
+    // Handles and frames at the small zooms, a hundred thousand of them in
+    // a paint. All in locals, as the stores may alias any memory.
+    const SmallSquare square(side, stride, pixel);
+    const int32_t minX = clipLeft_;
+    const int32_t minY = clipTop_;
+    uint8_t* const pixels = target_.pixels.data();
+    for (const CanvasPoint corner : corners) {
+      if ((corner.x < minX) | (corner.y < minY) | (corner.x > maxX) | (corner.y > maxY)) {
+        FrameBox(corner.x, corner.y, int64_t{corner.x} + side, int64_t{corner.y} + side);
+        continue;
+      }
+      square.Paint(pixels + static_cast<size_t>(corner.y) * stride +
+                   static_cast<size_t>(corner.x) * 4);
+    }
+    return;
+  }
+#endif
   for (const CanvasPoint& corner : corners) {
     if (corner.x < clipLeft_ || corner.y < clipTop_ || corner.x > maxX || corner.y > maxY) {
       FrameBox(corner.x, corner.y, int64_t{corner.x} + side, int64_t{corner.y} + side);
@@ -556,6 +802,43 @@ void QtCanvas::Squares(std::span<const CanvasPoint> corners, int32_t side) {
       StorePixel(row + right, pixel);
     }
   }
+}
+
+void QtCanvas::SquareRow(CanvasPoint first, int32_t step, std::span<const uint8_t> drawn,
+                         int32_t side) {
+#if defined(__SSE2__)
+  // A row of small squares with a one-pixel pen wholly inside the clip's
+  // rows: no corner list, and the clip's sides tested once per square.
+  if (painter_ && direct_ && pen_.width <= 1 && SmallSquare::Fits(side) && step >= 1 &&
+      first.y >= clipTop_ && int64_t{first.y} + side < clipBottom_) {
+    const auto stride = static_cast<size_t>(target_.stride);
+    const SmallSquare square(side, stride, PenPixel());
+    // The squares wholly inside the clip's sides are inside..insideEnd.
+    const int64_t count = static_cast<int64_t>(drawn.size());
+    const int64_t lead = int64_t{clipLeft_} - first.x;
+    const int64_t room = int64_t{clipRight_} - side - 1 - first.x;
+    const int64_t inside = std::clamp<int64_t>(lead <= 0 ? 0 : (lead + step - 1) / step, 0, count);
+    const int64_t insideEnd = std::clamp<int64_t>(room < 0 ? 0 : room / step + 1, inside, count);
+    const auto cut = [&](int64_t i) {
+      const int64_t x = first.x + i * step;
+      if (drawn[static_cast<size_t>(i)] != 0)
+        FrameBox(x, first.y, x + side, int64_t{first.y} + side);
+    };
+    for (int64_t i = 0; i < inside; ++i) cut(i);
+    if (inside < insideEnd) {
+      uint8_t* corner = target_.pixels.data() + static_cast<size_t>(first.y) * stride +
+                        static_cast<size_t>(first.x + inside * step) * 4;
+      const auto advance = static_cast<size_t>(step) * 4;
+      for (int64_t i = inside;; corner += advance) {
+        if (drawn[static_cast<size_t>(i)] != 0) square.Paint(corner);
+        if (++i == insideEnd) break;
+      }
+    }
+    for (int64_t i = insideEnd; i < count; ++i) cut(i);
+    return;
+  }
+#endif
+  Canvas::SquareRow(first, step, drawn, side);
 }
 
 void QtCanvas::VerticalLines(std::span<const int32_t> xs, int32_t top, int32_t bottom) {

@@ -43,7 +43,11 @@ class QtCanvas final : public Canvas {
   void Polyline(std::span<const CanvasPoint> points) override;
   void BlendTiles(const PixelBuffer& source, int32_t side,
                   std::span<const CanvasTile> tiles) override;
+  void BlendTilePairs(const PixelBuffer& lower, const PixelBuffer& upper, int32_t side,
+                      std::span<const CanvasTilePair> pairs) override;
   void Squares(std::span<const CanvasPoint> corners, int32_t side) override;
+  void SquareRow(CanvasPoint first, int32_t step, std::span<const uint8_t> drawn,
+                 int32_t side) override;
   void VerticalLines(std::span<const int32_t> xs, int32_t top, int32_t bottom) override;
 
   // Sends every shape through QPainter, for comparing the direct paths.
