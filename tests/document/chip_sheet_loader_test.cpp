@@ -110,7 +110,7 @@ TEST_F(ChipSheetScanTest, FillsTheSlotsAsLoadingOneFileAfterTheOtherDoes) {
       std::filesystem::remove(entry.path());
     }
     decoder.images.clear();
-    for (int i = 0; i < c.files; ++i) test::WriteFileText(dir.File("f" + std::to_string(i)), "x");
+    for (int i = 0; i < c.files; ++i) test::WriteFileText(dir.File(test::Numbered("f", i)), "x");
     const std::vector<std::string> listing = ListingOrder();
     for (size_t i = 0; i < listing.size(); ++i) {
       if (c.fails(i)) continue;
