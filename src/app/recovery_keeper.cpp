@@ -58,7 +58,7 @@ int64_t SecondsNow() {
 RecoverySettings RecoverySettingsFor(const std::string& key) {
   RecoverySettings settings;
   QString state = qEnvironmentVariable("XDG_STATE_HOME");
-  // The base directory specification ignores relative paths.
+  // A relative XDG_STATE_HOME is not to be trusted: the home default stands.
   if (state.isEmpty() || QDir::isRelativePath(state)) {
     state = QDir::home().filePath(QStringLiteral(".local/state"));
   }

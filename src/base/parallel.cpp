@@ -9,9 +9,13 @@
 
 namespace kelvor {
 
+size_t ProcessorsUpTo(size_t most) {
+  return std::clamp<size_t>(std::thread::hardware_concurrency(), 1, std::max<size_t>(most, 1));
+}
+
 void RunInParallel(size_t count, const std::function<void(size_t)>& task, size_t threads) {
   if (count == 0) return;
-  if (threads == 0) threads = std::max<size_t>(1, std::thread::hardware_concurrency());
+  if (threads == 0) threads = ProcessorsUpTo(count);
   std::atomic<size_t> next{0};
   std::mutex failureLock;
   std::exception_ptr failure;

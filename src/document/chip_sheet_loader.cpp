@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <thread>
 #include <vector>
 
 #include "base/parallel.h"
@@ -36,12 +35,6 @@ bool ChipHasTranslucentPixel(const PixelBuffer& bitmap, int32_t column, int32_t 
   return false;
 }
 
-// One decoder per processor, but no more than eight: each may hold a
-// whole image and a copy of it at once.
-size_t DecodersAtOnce() {
-  return std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
-}
-
 }  // namespace
 
 std::string DefaultChipFolder(const std::string& exeFolder) {
@@ -70,9 +63,10 @@ SheetMenu ScanChipFolder(ChipSheetTable& sheets, const std::string& exeFolder,
   for (ChipSheet& sheet : sheets.sheets) FreeSheetKeepingMemory(sheet);
   sheets.sheetCount = 0;
 
+  const std::string folder = ChipFolderPath(exeFolder, chipFolder);
   std::vector<FolderEntry> entries;
   std::vector<std::string> names;
-  if (ListFolderEntries(ChipFolderPath(exeFolder, chipFolder), entries)) {
+  if (ListFolderEntries(folder, entries)) {
     for (FolderEntry& entry : entries) {
       if (entry.directory || entry.name == "." || entry.name == "..") continue;
       // Opening a pipe or a device would wait forever or read without end.
@@ -98,10 +92,10 @@ SheetMenu ScanChipFolder(ChipSheetTable& sheets, const std::string& exeFolder,
     RunInParallel(
         count,
         [&](size_t i) {
-          const std::string path = ChipSheetPath(exeFolder, chipFolder, names[next + i]);
+          const std::string path = folder + Separator + names[next + i];
           loaded[i] = LoadChipSheet(decoded[i], path, true, decoder) ? 1 : 0;
         },
-        DecodersAtOnce());
+        ProcessorsUpTo(8));  // each decoder may hold an image and a copy
     for (size_t i = 0; i < count; ++i) {
       ChipSheet& sheet = sheets.sheets[static_cast<size_t>(sheets.sheetCount)];
       sheet.fileName = std::move(names[next + i]);

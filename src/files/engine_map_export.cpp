@@ -423,15 +423,12 @@ class StagedPictures {
 
   EngineMapStatus Write(const std::filesystem::path& target, const PixelBuffer& pixels,
                         ImageEncoder& encoder, Messages& messages) {
+    // As for every save: a file the user may not write, or a folder in the
+    // way, stays as it is.
+    if (!MayReplace(target.string())) return EngineMapStatus::CannotCreate;
     std::error_code error;
     const std::filesystem::file_status existing = std::filesystem::status(target, error);
     const bool replacing = std::filesystem::exists(existing);
-    // As for every save: a file the user may not write, or a folder in the
-    // way, stays as it is.
-    if (replacing &&
-        (std::filesystem::is_directory(existing) || ::access(target.c_str(), W_OK) != 0)) {
-      return EngineMapStatus::CannotCreate;
-    }
     std::string name = ".";
     name.append(target.filename().string()).append(".");
     name.append(std::to_string(::getpid())).append(".tmp.png");

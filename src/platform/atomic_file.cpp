@@ -56,6 +56,13 @@ AtomicFile::~AtomicFile() {
   Discard();
 }
 
+bool MayReplace(const std::string& target) {
+  std::error_code error;
+  if (std::filesystem::is_directory(target, error)) return false;
+  struct stat existing {};
+  return ::stat(target.c_str(), &existing) != 0 || ::access(target.c_str(), W_OK) == 0;
+}
+
 bool AtomicFile::Open(const std::string& target) {
   Discard();
   target_ = ResolveTarget(target);
@@ -63,8 +70,7 @@ bool AtomicFile::Open(const std::string& target) {
   buffered_ = 0;
   written_ = 0;
   writebackFrom_ = 0;
-  std::error_code error;
-  if (target_.empty() || std::filesystem::is_directory(target_, error)) return false;
+  if (target_.empty() || !MayReplace(target_)) return false;
 
   // Keep the permissions of the file being replaced; a new file gets the
   // usual 0666 less the umask through open().
@@ -72,9 +78,6 @@ bool AtomicFile::Open(const std::string& target) {
   struct stat existing {};
   const bool replacing = ::stat(target_.c_str(), &existing) == 0;
   if (replacing) mode = existing.st_mode & 07777;
-  // A file the user may not write stays as it is, although the folder
-  // would let us rename over it.
-  if (replacing && ::access(target_.c_str(), W_OK) != 0) return false;
 
   const std::string folder = FolderOf(target_);
   const std::string base = target_.substr(target_.rfind('/') + 1);

@@ -67,6 +67,11 @@ class AtomicFile final : public ByteSink {
   uint64_t writebackFrom_ = 0;  // where the disk was last asked to catch up
 };
 
+// Whether a save may put a file at `target`: no folder stands there, and a
+// file already there is one the user may write (the folder alone would let
+// a save rename over it).
+bool MayReplace(const std::string& target);
+
 // Writes `bytes` to `path` as AtomicFile does.
 FileWriteStatus WriteFileAtomically(const std::string& path, const void* data, size_t size);
 

@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "base/parallel.h"
+
 namespace kelvor {
 namespace {
 
@@ -27,8 +29,7 @@ bool Guarded(const BandStep& step, int64_t band, int32_t slot) {
 int32_t BandThreads() {
   // Beyond eight threads the disk or the memory bus is what a writer waits
   // for, and every thread holds bands in memory.
-  const unsigned processors = std::thread::hardware_concurrency();
-  return static_cast<int32_t>(std::clamp(processors, 1u, 8u));
+  return static_cast<int32_t>(ProcessorsUpTo(8));
 }
 
 bool RunBandPipeline(int64_t bands, int32_t slots, int32_t threads, const BandStep& make,

@@ -5,7 +5,6 @@
 #include <atomic>
 #include <exception>
 #include <memory>
-#include <thread>
 #include <vector>
 
 #include "base/parallel.h"
@@ -392,7 +391,7 @@ void ComposeBand(const MapPaint& paint, Canvas& canvas, const Band& band) {
 std::vector<Band> SplitIntoBands(const CanvasRect& clip, int32_t cell, int32_t scrollY) {
   constexpr int64_t leastRows = 128;
   constexpr int64_t mostBands = 8;
-  const bool processors = std::thread::hardware_concurrency() > 1;
+  const bool processors = ProcessorsUpTo(2) > 1;
   const int64_t count =
       processors ? std::min(mostBands, std::max<int64_t>(1, clip.height / leastRows)) : 1;
   const int64_t top = clip.top;
@@ -480,8 +479,7 @@ void ComposeMapView(const Workspace& workspace, Canvas& canvas, ScaledAtlasCache
   // drawing on whichever canvas is free, and this thread also takes the
   // bands no other thread has started: a busy machine makes a paint no
   // slower than one thread.
-  const size_t threads =
-      std::min<size_t>(bands.size(), std::max(1u, std::thread::hardware_concurrency()));
+  const size_t threads = ProcessorsUpTo(bands.size());
   std::vector<std::unique_ptr<Canvas>> twins;
   twins.push_back(std::move(firstTwin));
   try {
