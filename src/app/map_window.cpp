@@ -411,8 +411,12 @@ void MapWindow::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void MapWindow::dropEvent(QDropEvent* event) {
-  OpenDroppedFiles(event->mimeData()->urls());
+  // The drop is finished first: the program it came from is not kept
+  // waiting while the user answers the question about unsaved changes.
+  const QList<QUrl> urls = event->mimeData()->urls();
   event->acceptProposedAction();
+  QMetaObject::invokeMethod(
+      this, [this, urls] { OpenDroppedFiles(urls); }, Qt::QueuedConnection);
 }
 
 void MapWindow::OpenDroppedFiles(const QList<QUrl>& urls) {
