@@ -53,8 +53,9 @@ int main(int argc, char* argv[]) {
   kelvor::MapWindow window(workspace);
   QObject::connect(&instance, &kelvor::SingleInstance::activationRequested, &window,
                    [&window] { kelvor::RaiseWindow(&window); });
-  QObject::connect(&instance, &kelvor::SingleInstance::documentHandedOver, &window,
-                   [&window](const QByteArray& path) { window.OpenHandedOver(path.toStdString()); });
+  QObject::connect(
+      &instance, &kelvor::SingleInstance::documentHandedOver, &window,
+      [&window](const QByteArray& path) { window.OpenHandedOver(path.toStdString()); });
   // A logout or a kill keeps the unsaved changes in the recovery copy.
   kelvor::TerminationSignals termination;
   QObject::connect(&termination, &kelvor::TerminationSignals::received, &window,

@@ -36,7 +36,8 @@ QByteArray RequestFor(const std::string& document) {
   const std::vector<uint8_t> open =
       error ? std::vector<uint8_t>{} : EncodeOpenRequest(absolute.string());
   if (open.empty()) return ToBytes(RaiseRequestText);
-  return QByteArray(reinterpret_cast<const char*>(open.data()), static_cast<qsizetype>(open.size()));
+  return QByteArray(reinterpret_cast<const char*>(open.data()),
+                    static_cast<qsizetype>(open.size()));
 }
 
 }  // namespace

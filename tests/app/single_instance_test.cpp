@@ -119,7 +119,8 @@ TEST(SingleInstance, ASecondStartHandsItsDocumentOverAsAnAbsolutePath) {
   EXPECT_FALSE(second.Claim("maps/stage.kv"));
   EXPECT_TRUE(handed.count() == 1 || handed.wait(2000));
   ASSERT_EQ(handed.count(), 1);
-  const std::string expected = (QDir::currentPath() + QStringLiteral("/maps/stage.kv")).toStdString();
+  const std::string expected =
+      (QDir::currentPath() + QStringLiteral("/maps/stage.kv")).toStdString();
   EXPECT_EQ(handed[0][0].toByteArray().toStdString(), expected);
   EXPECT_EQ(raised.count(), 0);
 }

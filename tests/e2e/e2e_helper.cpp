@@ -135,7 +135,9 @@ class DragSource : public QRasterWindow {
   explicit DragSource(const QString& path) : path_(path) {}
 
  protected:
-  void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(QRect(QPoint(0, 0), size()), Qt::darkCyan); }
+  void paintEvent(QPaintEvent*) override {
+    QPainter(this).fillRect(QRect(QPoint(0, 0), size()), Qt::darkCyan);
+  }
   void mousePressEvent(QMouseEvent*) override {
     auto* drag = new QDrag(this);
     auto* data = new QMimeData;
@@ -180,7 +182,8 @@ int main(int argc, char** argv) {
   if (args.size() == 5 && args[0] == "clip-write") {
     return WriteBlocks(argc, argv, {args[1], args[2], args[3]}, std::stoi(args[4]));
   }
-  if (args.size() == 3 && args[0] == "drag") return DragFile(argc, argv, args[1], std::stoi(args[2]));
+  if (args.size() == 3 && args[0] == "drag")
+    return DragFile(argc, argv, args[1], std::stoi(args[2]));
   std::cerr << "usage: kelvor-e2e-helper new-doc DOC W H | cell DOC COLUMN ROW | cells DOC |\n"
                "       clip-read SECONDS | clip-write SIZEHEX CELLSHEX MASKHEX SECONDS |\n"
                "       drag FILE SECONDS\n";
