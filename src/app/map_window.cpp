@@ -428,7 +428,9 @@ void MapWindow::OpenDroppedFiles(const QList<QUrl>& urls) {
 void MapWindow::OpenHandedOver(const std::string& path) {
   RaiseWindow(this);
   handedOver_ = path;
-  TakeHandedOver();
+  // Taken from the event loop, as a drop is: the channel that brought the
+  // path is done with before any question is asked.
+  QMetaObject::invokeMethod(this, &MapWindow::TakeHandedOver, Qt::QueuedConnection);
 }
 
 void MapWindow::TakeHandedOver() {
