@@ -21,6 +21,18 @@ bool LooksBinary(std::span<const uint8_t> head) {
   return head.size() >= 3 && head[0] == 'K' && head[1] == 'V' && head[2] == 0;
 }
 
+// The looser readings of a sheet name line, tried after the whole line:
+// without the blanks and CRs around it, then its first word.
+std::vector<std::string> LooserNames(std::string_view line) {
+  std::vector<std::string> names;
+  for (std::string_view name : {TrimBlanks(line), FirstWord(line)}) {
+    if (!name.empty() && name != line && (names.empty() || names.back() != name)) {
+      names.emplace_back(name);
+    }
+  }
+  return names;
+}
+
 // Map sections from this many bytes on are read in two halves at once.
 constexpr size_t HalvesFrom = size_t{1} << 20;
 
@@ -61,6 +73,13 @@ class TextParser {
   }
   // The record the sheet sections fill: the open block, or a new one for
   // sections outside any block. Null (file refused) beyond 256 records.
+  // The map section counts when it was closed by its tag, or when it ended
+  // otherwise (with the file or at another tag) after at least one cell or
+  // every cell of an empty map.
+  bool MapRead() const {
+    if (!staged_.grid) return false;
+    return mapComplete_ || mapCells_ > 0 || staged_.grid->width == 0 || staged_.grid->height == 0;
+  }
   StoredSheetRecord* Record() {
     if (!recordOpen_ && !OpenRecord()) return nullptr;
     return &result_.document.sheetRecords.back();
@@ -71,6 +90,7 @@ class TextParser {
     }
     StoredSheetRecord record;
     record.name = sheetName_;
+    record.looserNames = LooserNames(sheetName_);
     record.chipColumns = chipColumns_;
     record.chipRows = chipRows_;
     result_.document.sheetRecords.push_back(std::move(record));
@@ -133,10 +153,7 @@ ParseResult TextParser::Run(std::span<const uint8_t> bytes) {
   if (!anyTag_) {
     result_.status = ParseStatus::NotThisForm;
     result_.reason = "not a text document";
-  } else if (!hasVersion_) {
-    result_.status = ParseStatus::Invalid;
-    result_.reason = "no version section";
-  } else if (!mapComplete_) {
+  } else if (!MapRead()) {
     result_.status = ParseStatus::Invalid;
     result_.reason = "no complete map section";
   } else {
@@ -346,6 +363,7 @@ bool TextParser::Content(std::string_view line) {
       if (record->hasFlags) return Refuse("sheet name after its flags");
       sheetName_.assign(line);
       record->name = sheetName_;
+      record->looserNames = LooserNames(line);
       return true;
     }
     case Section::Transparency: {
@@ -386,8 +404,10 @@ bool TextParser::Content(std::string_view line) {
       // larger than the file.
       const size_t values = 2 * static_cast<size_t>(chipColumns_);
       if (line.size() / 2 + 1 < values) return Refuse("short flag row");
-      const size_t start = record.flags.size();
-      record.flags.resize(start + values, 0);
+      // Each flag section starts again at the first row: a second one in
+      // a block overwrites the rows of the first.
+      const size_t start = static_cast<size_t>(flagRows_) * values;
+      if (record.flags.size() < start + values) record.flags.resize(start + values, 0);
       size_t count = 0;
       size_t i = 0;
       uint8_t* const row = record.flags.data() + start;
@@ -475,8 +495,11 @@ bool TextParser::Content(std::string_view line) {
       if (mapCells_ >= static_cast<uint64_t>(grid.width) * static_cast<uint64_t>(grid.height)) {
         return true;  // cells beyond the map are not stored
       }
+      // A line without a number is an empty cell; a number beyond 32 bits
+      // is damage.
       int64_t value = 0;
-      if (!TakeDecimal(line, value) || value < INT32_MIN || value > UINT32_MAX) {
+      if (StartsWithNumber(line) &&
+          (!TakeDecimal(line, value) || value < INT32_MIN || value > UINT32_MAX)) {
         return Refuse("bad map cell");
       }
       grid.cells->push_back(static_cast<MapCell>(value));

@@ -86,4 +86,17 @@ std::string_view FirstWord(std::string_view line) {
   return line.substr(0, end);
 }
 
+std::string_view TrimBlanks(std::string_view line) {
+  SkipBlanks(line);
+  size_t end = line.size();
+  while (end > 0 && IsBlank(line[end - 1])) --end;
+  return line.substr(0, end);
+}
+
+bool StartsWithNumber(std::string_view text) {
+  SkipBlanks(text);
+  if (!text.empty() && (text[0] == '+' || text[0] == '-')) text.remove_prefix(1);
+  return !text.empty() && static_cast<unsigned>(text[0] - '0') < 10;
+}
+
 }  // namespace kelvor

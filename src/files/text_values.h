@@ -33,5 +33,10 @@ bool SingleDigitWords(std::string_view line, uint8_t* values);
 
 // The first blank-delimited word.
 std::string_view FirstWord(std::string_view line);
+// The line without the blanks around it.
+std::string_view TrimBlanks(std::string_view line);
+// Whether the text starts with a decimal number, as C's conversion would
+// find one: blanks, an optional sign, a digit.
+bool StartsWithNumber(std::string_view text);
 
 }  // namespace kelvor
