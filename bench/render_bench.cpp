@@ -1,5 +1,5 @@
 // Painting a full-HD map window over a 4096 x 4096 map at every zoom,
-// against filling the same back buffer with one colour.
+// against blending one window-sized picture over the same back buffer.
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -19,10 +19,10 @@ constexpr int32_t ViewHeight = 1080;
 
 // Opaque background chips; layer chips with clear, half and fully covered
 // pixels, the mix real layer sets have.
-PixelBuffer MakeAtlas(bool layer) {
-  PixelBuffer atlas = PixelBuffer::Make(AtlasSize, AtlasSize);
-  for (int32_t y = 0; y < AtlasSize; ++y) {
-    for (int32_t x = 0; x < AtlasSize; ++x) {
+PixelBuffer MakeAtlas(bool layer, int32_t width = AtlasSize, int32_t height = AtlasSize) {
+  PixelBuffer atlas = PixelBuffer::Make(width, height);
+  for (int32_t y = 0; y < height; ++y) {
+    for (int32_t x = 0; x < width; ++x) {
       uint8_t* p = atlas.At(x, y);
       const auto shade = static_cast<uint8_t>((x * 7 + y * 3) & 0xFF);
       uint8_t alpha = 255;
@@ -61,6 +61,8 @@ Workspace& BenchWorkspace() {
   return *workspace;
 }
 
+// For comparison only: the back buffer filled with one colour, as fast as
+// the memory takes stores.
 void BM_MapFill(benchmark::State& state) {
   PixelBuffer back = PixelBuffer::Make(ViewWidth, ViewHeight);
   QtCanvas canvas(back);
@@ -70,6 +72,25 @@ void BM_MapFill(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_MapFill)->Unit(benchmark::kMicrosecond);
+
+// The baseline of the compose targets: the back buffer filled, then one
+// window-sized picture of layer chips blended over it on the calling
+// thread, so every pixel is read, blended and written once by the canvas
+// that draws the chips. The fill alone only measures how fast the memory
+// takes stores, many times faster than any blend on some processors, so a
+// ratio against it judged the processor rather than the drawing.
+void BM_MapBlendWindow(benchmark::State& state) {
+  PixelBuffer back = PixelBuffer::Make(ViewWidth, ViewHeight);
+  const PixelBuffer picture = MakeAtlas(true, ViewWidth, ViewHeight);
+  QtCanvas canvas(back);
+  canvas.SetTwinsEnabled(false);
+  for (auto _ : state) {
+    canvas.FillRect({0, 0, ViewWidth, ViewHeight}, Rgb(128, 128, 128));
+    canvas.BlendImage(picture, {0, 0, ViewWidth, ViewHeight}, {0, 0, ViewWidth, ViewHeight});
+    benchmark::DoNotOptimize(back.pixels.data());
+  }
+}
+BENCHMARK(BM_MapBlendWindow)->Unit(benchmark::kMicrosecond);
 
 // Gives every cell the collision flag, or takes it away, so that the
 // collision mode draws a flag frame per cell and pass, or none.
@@ -131,15 +152,17 @@ KELVOR_SLOWEST_RATIO_TARGET("compose-worst-zoom-vs-100",
                             ({"BM_MapCompose/25", "BM_MapCompose/50", "BM_MapCompose/75",
                               "BM_MapCompose/100", "BM_MapCompose/150", "BM_MapCompose/200"}),
                             "BM_MapCompose/100", 1.5);
-KELVOR_SLOWEST_RATIO_TARGET("compose-slowest-vs-fill",
+// The slowest zoom against one blended window: drawing both levels, the
+// frames and the grid costs a few blends of the window, on any processor.
+KELVOR_SLOWEST_RATIO_TARGET("compose-slowest-vs-blend",
                             ({"BM_MapCompose/25", "BM_MapCompose/50", "BM_MapCompose/75",
                               "BM_MapCompose/100", "BM_MapCompose/150", "BM_MapCompose/200"}),
-                            "BM_MapFill", 8);
-KELVOR_SLOWEST_RATIO_TARGET("compose-one-thread-slowest-vs-fill",
+                            "BM_MapBlendWindow", 3);
+KELVOR_SLOWEST_RATIO_TARGET("compose-one-thread-slowest-vs-blend",
                             ({"BM_MapComposeOneThread/25", "BM_MapComposeOneThread/50",
                               "BM_MapComposeOneThread/75", "BM_MapComposeOneThread/100",
                               "BM_MapComposeOneThread/150", "BM_MapComposeOneThread/200"}),
-                            "BM_MapFill", 10);
+                            "BM_MapBlendWindow", 4);
 
 }  // namespace
 }  // namespace kelvor

@@ -9,7 +9,6 @@
 
 #include "files/recovery_copy.h"
 #include "fuzz_checks.h"
-#include "support/fakes.h"
 #include "workspace/workspace.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -29,9 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const RecoveryRecord record = copy.record;
   Workspace ws;
-  test::RecordingMessages messages;
   OpenRefresh refresh;
-  RestoreRecoveryCopy(ws, std::move(copy), messages, refresh);
+  RestoreRecoveryCopy(ws, std::move(copy), refresh);
   FUZZ_CHECK(ws.unsaved.changed);
   FUZZ_CHECK(ws.document.documentPath == record.documentPath);
   ws.folders.chipFolder = record.chipFolder;

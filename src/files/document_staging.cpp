@@ -32,15 +32,15 @@ class SheetsByName {
       slots_[FoldedAsciiCase(sheets.sheets[static_cast<size_t>(i)].fileName)].push_back(i);
     }
   }
-  // The first loaded sheet of the name, or null.
-  ChipSheet* First(const std::string& name) const {
-    const std::vector<int32_t>* slots = Slots(name);
+  // The first loaded sheet of the record's name, or null.
+  ChipSheet* First(const StoredSheetRecord& record) const {
+    const std::vector<int32_t>* slots = Slots(record);
     return slots == nullptr ? nullptr : &sheets_.sheets[static_cast<size_t>(slots->front())];
   }
   // The first loaded sheet that can take a stored flag block: same name,
   // same size in chips, and a flag block of its own.
   ChipSheet* FlagReceiver(const StoredSheetRecord& record) const {
-    const std::vector<int32_t>* slots = Slots(record.name);
+    const std::vector<int32_t>* slots = Slots(record);
     if (slots == nullptr) return nullptr;
     for (int32_t i : *slots) {
       ChipSheet& sheet = sheets_.sheets[static_cast<size_t>(i)];
@@ -53,6 +53,15 @@ class SheetsByName {
   }
 
  private:
+  // The sheets of the record's name, or else of the first of its looser
+  // names that any loaded sheet has.
+  const std::vector<int32_t>* Slots(const StoredSheetRecord& record) const {
+    if (const std::vector<int32_t>* slots = Slots(record.name)) return slots;
+    for (const std::string& name : record.looserNames) {
+      if (const std::vector<int32_t>* slots = Slots(name)) return slots;
+    }
+    return nullptr;
+  }
   const std::vector<int32_t>* Slots(const std::string& name) const {
     const auto it = slots_.find(FoldedAsciiCase(name));
     return it == slots_.end() ? nullptr : &it->second;
@@ -100,7 +109,7 @@ void CommitStagedDocument(StagedDocument&& staged, MapDocument& document, ChipSh
   const SheetsByName byName(sheets);
   for (const StoredSheetRecord& record : staged.sheetRecords) {
     if (record.hasTransparency) {
-      if (ChipSheet* sheet = byName.First(record.name)) {
+      if (ChipSheet* sheet = byName.First(record)) {
         sheet->transparent = record.transparent;
         sheet->transparentColor = record.transparentColor;
       }

@@ -19,6 +19,10 @@ namespace kelvor {
 // are applied to a loaded sheet of the same name when the document is opened.
 struct StoredSheetRecord {
   std::string name;
+  // Text form: the name line trimmed, then its first word, each tried in
+  // turn when the whole line names no loaded sheet (a blank or CR left over
+  // after the name, or a comment behind it).
+  std::vector<std::string> looserNames;
   bool hasTransparency = false;
   int32_t transparent = 0;
   Color transparentColor = 0;

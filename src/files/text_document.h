@@ -19,8 +19,8 @@ void SerializeTextDocument(ByteSink& sink, const MapDocument& document,
                            const ChipSheetTable& sheets);
 
 // Parses a text document (CR LF or LF line ends, lines of any length)
-// without touching any open document. Ok only with an accepted version and
-// a complete map section.
+// without touching any open document. Ok with a map section that holds a
+// cell or is closed by its tag, and no version older than this program reads.
 ParseResult ParseTextDocument(std::span<const uint8_t> bytes);
 
 bool WriteTextDocument(const std::string& path, MapDocument& document, const ChipSheetTable& sheets,

@@ -215,6 +215,63 @@ TEST_F(TextReaderTest, TheSheetBlockExampleReachesAnImageNamedInOtherCase) {
   EXPECT_EQ((*sheets.sheets[0].chipFlags)[0], ChipFlagCollision);
 }
 
+TEST_F(TextReaderTest, ASheetNameLineWithBlanksOrACommentStillNamesItsSheet) {
+  // The whole line first, then the line without the blanks and CRs around
+  // it, then its first word.
+  struct Case {
+    const char* line;
+    std::vector<std::string> loaded;
+    size_t receiver;
+  };
+  const std::vector<Case> cases = {
+      {"tiles.png ", {"tiles.png"}, 0},
+      {"tiles.png\t", {"tiles.png"}, 0},
+      {"\ttiles.png", {"tiles.png"}, 0},
+      {"tiles.png\r", {"tiles.png"}, 0},  // CR CR LF
+      {"tiles.png  ; grass and walls", {"tiles.png"}, 0},
+      {" Big Sheet.png\t", {"Big", "Big Sheet.png"}, 1},
+      {"tiles.png old", {"tiles.png", "tiles.png old"}, 1},
+  };
+  for (const Case& c : cases) {
+    sheets = ChipSheetTable{};
+    for (const std::string& name : c.loaded) test::LoadSheet(sheets, name, 2, 1);
+    ASSERT_TRUE(Read(
+        Minimal({"<bmp2>", "<bmp2_name>", c.line, "</bmp2_name>", "<bmp2_transparent>", "1 ff00ff",
+                 "</bmp2_transparent>", "<bmp2_chip_count>", "2 1", "</bmp2_chip_count>",
+                 "<bmp2_flag>", "4 0 0 0", "0 0 0 0", "</bmp2_flag>", "</bmp2>"})))
+        << c.line;
+    for (size_t i = 0; i < c.loaded.size(); ++i) {
+      const ChipSheet& sheet = sheets.sheets[i];
+      const bool receives = i == c.receiver;
+      EXPECT_EQ(sheet.transparent, receives ? 1 : 0) << c.line << " " << i;
+      EXPECT_EQ((*sheet.chipFlags)[0], receives ? ChipFlagCollision : 0) << c.line << " " << i;
+    }
+  }
+}
+
+TEST_F(TextReaderTest, ASecondFlagSectionStartsAgainAtTheFirstRow) {
+  struct Case {
+    std::vector<std::string> second;
+    std::vector<uint8_t> flags;
+  };
+  const std::vector<Case> cases = {
+      {{"8 1 0 0", "0 0 0 2"}, {8, 1, 0, 0, 0, 0, 0, 2}},
+      {{"8 1 0 0"}, {8, 1, 0, 0, 0, 0, 3, 0}},  // the first section's second row stays
+  };
+  for (const Case& c : cases) {
+    sheets = ChipSheetTable{};
+    test::LoadSheet(sheets, "tiles.png", 2, 1);
+    std::vector<std::string> lines = {
+        "<bmp2>",       "<bmp2_name>",        "tiles.png",   "</bmp2_name>", "<bmp2_chip_count>",
+        "2 1",          "</bmp2_chip_count>", "<bmp2_flag>", "4 0 0 0",      "0 0 3 0",
+        "</bmp2_flag>", "<bmp2_flag>"};
+    lines.insert(lines.end(), c.second.begin(), c.second.end());
+    lines.insert(lines.end(), {"</bmp2_flag>", "</bmp2>"});
+    ASSERT_TRUE(Read(Minimal(lines))) << c.second.size();
+    EXPECT_EQ(*sheets.sheets[0].chipFlags, c.flags) << c.second.size();
+  }
+}
+
 TEST_F(TextReaderTest, ReadsFlagRowsOfAnyLength) {
   // 130 chips across: each flag row is 260 values, well over 1023 characters.
   MapDocument saved;
@@ -282,8 +339,9 @@ TEST_F(TextReaderTest, ReadsEveryFormOfCellLine) {
          {Case{"7", true, 7}, Case{"-1", true, 0xFFFFFFFF}, Case{"-2147483648", true, 0x80000000},
           Case{"+7", true, 7}, Case{" 7 ", true, 7}, Case{"7\t", true, 7},
           Case{"4294967295", true, 0xFFFFFFFF}, Case{"007", true, 7}, Case{"4294967296", false, 0},
-          Case{"-2147483649", false, 0}, Case{"12345678901", false, 0}, Case{"", false, 0},
-          Case{"-", false, 0}, Case{"x7", false, 0}}) {
+          Case{"-2147483649", false, 0}, Case{"12345678901", false, 0},
+          // A line without a number is an empty cell, and the next line the next cell.
+          Case{"", true, 0}, Case{"-", true, 0}, Case{"x7", true, 0}, Case{"<note>", true, 0}}) {
       const std::string text = Join(
           {"<version>", "1.41", "</version>", "<mapdata_bin_chip_count>", "2 1",
            "</mapdata_bin_chip_count>", "<mapdata_bin_data>", c.line, "9", "</mapdata_bin_data>"},
@@ -348,22 +406,21 @@ TEST_F(TextReaderTest, RefusesDamagedFilesAndLeavesTheDocumentAlone) {
   const std::vector<Case> cases = {
       {"257 sheet blocks", Minimal(manyBlocks)},
       {"257 sheet records outside blocks", Minimal(manyLooseSections)},
-      {"no version", Join({"<mapdata_bin_chip_count>", "1 1", "</mapdata_bin_chip_count>",
-                           "<mapdata_bin_data>", "1", "</mapdata_bin_data>"})},
       {"no map", Join({"<version>", "1.41", "</version>"})},
-      {"map not closed", Join({"<version>", "1.41", "</version>", "<mapdata_bin_chip_count>", "1 1",
-                               "</mapdata_bin_chip_count>", "<mapdata_bin_data>", "1"})},
+      {"map section without a cell, not closed",
+       Join({"<version>", "1.41", "</version>", "<mapdata_bin_chip_count>", "1 1",
+             "</mapdata_bin_chip_count>", "<mapdata_bin_data>"})},
       {"indented tag",
        Join({"<version>", "1.41", "</version>", "<mapdata_bin_chip_count>", "1 1",
-             "</mapdata_bin_chip_count>", "<mapdata_bin_data>", "1", "  </mapdata_bin_data>"})},
+             "</mapdata_bin_chip_count>", "  <mapdata_bin_data>", "1", "</mapdata_bin_data>"})},
       {"tag followed by blanks",
-       Join({"<version> ", "1.41", "</version>", "<mapdata_bin_chip_count>", "1 1",
-             "</mapdata_bin_chip_count>", "<mapdata_bin_data>", "1", "</mapdata_bin_data> "})},
+       Join({"<version>", "1.41", "</version>", "<mapdata_bin_chip_count>", "1 1",
+             "</mapdata_bin_chip_count>", "<mapdata_bin_data> ", "1", "</mapdata_bin_data>"})},
       {"map wider than 16384", Minimal({}, {"16385 1", "1"})},
       {"negative map height", Minimal({}, {"4 -1", "1"})},
       {"cells before the size",
        Join({"<version>", "1.41", "</version>", "<mapdata_bin_data>", "1", "</mapdata_bin_data>"})},
-      {"bad cell", Minimal({}, {"2 1", "1", "x"})},
+      {"cell beyond 32 bits", Minimal({}, {"2 1", "1", "99999999999"})},
       {"257 file names", Minimal(manyNames)},
       {"file name of 260 bytes", Minimal({"<bmp1_name>", std::string(260, 'f'), "</bmp1_name>"})},
       {"257 entries", Minimal(manyEntries)},
@@ -442,16 +499,68 @@ TEST_F(TextReaderTest, ReadsBigMapsWhoseHalvesAreReadAtOnceAsInOrder) {
   }
 }
 
-TEST_F(TextReaderTest, RefusesEveryTruncationOfAGoodFile) {
-  test::LoadSheet(sheets, "tiles.png", 2, 1);
-  document.grid.Allocate(1, 1);
-  const DocumentSnapshot before = Snapshot();
+TEST_F(TextReaderTest, ReadsATruncatedFileFromItsFirstCellOn) {
+  // Cut before the first cell, a file is refused; cut inside the map, it
+  // holds the cells up to the cut (the last one perhaps cut short) and 0
+  // for the rest, as a map section ended by the file reads.
   const std::string whole = Join(SmallDocumentLines);
+  const std::string mapStart = "<mapdata_bin_data>\r\n";
+  const size_t firstCell = whole.find(mapStart) + mapStart.size();
   for (size_t size = 0; size < whole.size(); ++size) {
-    ASSERT_FALSE(Read(whole.substr(0, size))) << size;
-    ASSERT_TRUE(Snapshot() == before) << size;
+    document = MapDocument{};
+    sheets = ChipSheetTable{};
+    test::LoadSheet(sheets, "tiles.png", 2, 1);
+    document.grid.Allocate(1, 1);
+    const DocumentSnapshot before = Snapshot();
+    const std::string cut = whole.substr(0, size);
+    if (size <= firstCell) {
+      ASSERT_FALSE(Read(cut)) << size;
+      ASSERT_TRUE(Snapshot() == before) << size;
+      continue;
+    }
+    std::vector<MapCell> cells(6, 0);
+    std::string_view rest = std::string_view(cut).substr(firstCell);
+    for (size_t i = 0; i < cells.size() && !rest.empty(); ++i) {
+      const std::string_view line = rest.substr(0, rest.find('\n'));
+      if (line[0] != '<' && line != "-")
+        cells[i] = static_cast<MapCell>(std::stoll(std::string(line)));
+      rest.remove_prefix(std::min(rest.size(), line.size() + 1));
+    }
+    ASSERT_TRUE(Read(cut)) << size;
+    EXPECT_EQ(document.grid.cells, cells) << size;
+    EXPECT_EQ((*sheets.sheets[0].chipFlags)[0], ChipFlagCollision) << size;
   }
-  EXPECT_TRUE(Read(whole));
+}
+
+TEST_F(TextReaderTest, ReadsAMapWithoutVersionOrClosingTag) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> lines;
+    std::vector<MapCell> cells;
+  };
+  const std::vector<std::string> head = {"<mapdata_bin_chip_count>", "2 2",
+                                         "</mapdata_bin_chip_count>", "<mapdata_bin_data>"};
+  const auto with = [&](std::vector<std::string> before, std::vector<std::string> after) {
+    before.insert(before.end(), head.begin(), head.end());
+    before.insert(before.end(), after.begin(), after.end());
+    return before;
+  };
+  const std::vector<Case> cases = {
+      {"no version", with({}, {"1", "2", "3", "4", "</mapdata_bin_data>"}), {1, 2, 3, 4}},
+      {"every cell, then the end of the file",
+       with({"<version>", "1.41", "</version>"}, {"1", "2", "3", "4"}),
+       {1, 2, 3, 4}},
+      {"every cell, then another section",
+       with({}, {"1", "2", "3", "4", "<bmp1_name>", "a.png", "</bmp1_name>"}),
+       {1, 2, 3, 4}},
+      {"some cells, then the end of the file", with({}, {"1", "2"}), {1, 2, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(Read(Join(c.lines))) << c.what;
+    EXPECT_EQ(document.grid.cells, c.cells) << c.what;
+  }
+  EXPECT_EQ(document.fileList.names[0], "a.png");
+  EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(TextReaderTest, NeedsTheKvExtension) {
