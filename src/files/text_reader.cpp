@@ -74,11 +74,13 @@ class TextParser {
   // The record the sheet sections fill: the open block, or a new one for
   // sections outside any block. Null (file refused) beyond 256 records.
   // The map section counts when it was closed by its tag, or when it ended
-  // otherwise (with the file or at another tag) after at least one cell or
-  // every cell of an empty map.
+  // otherwise (with the file or at another tag) after every one of its
+  // cells: a file cut off inside the map is damaged, not a smaller map.
   bool MapRead() const {
     if (!staged_.grid) return false;
-    return mapComplete_ || mapCells_ > 0 || staged_.grid->width == 0 || staged_.grid->height == 0;
+    const MapGrid& grid = *staged_.grid;
+    return mapComplete_ ||
+           mapCells_ >= static_cast<uint64_t>(grid.width) * static_cast<uint64_t>(grid.height);
   }
   StoredSheetRecord* Record() {
     if (!recordOpen_ && !OpenRecord()) return nullptr;

@@ -499,13 +499,16 @@ TEST_F(TextReaderTest, ReadsBigMapsWhoseHalvesAreReadAtOnceAsInOrder) {
   }
 }
 
-TEST_F(TextReaderTest, ReadsATruncatedFileFromItsFirstCellOn) {
-  // Cut before the first cell, a file is refused; cut inside the map, it
-  // holds the cells up to the cut (the last one perhaps cut short) and 0
-  // for the rest, as a map section ended by the file reads.
+TEST_F(TextReaderTest, RefusesAFileCutOffBeforeItsLastCell) {
+  // Cut anywhere before the last cell's line, a file is refused and the open
+  // document stays; cut after it (only the closing tag lost), it reads whole.
   const std::string whole = Join(SmallDocumentLines);
   const std::string mapStart = "<mapdata_bin_data>\r\n";
   const size_t firstCell = whole.find(mapStart) + mapStart.size();
+  size_t lastCellEnd = firstCell;
+  for (int i = 0; i < 6; ++i) lastCellEnd = whole.find('\n', lastCellEnd) + 1;
+  ASSERT_TRUE(Read(whole));
+  const std::vector<MapCell> cells = *document.grid.cells;
   for (size_t size = 0; size < whole.size(); ++size) {
     document = MapDocument{};
     sheets = ChipSheetTable{};
@@ -513,22 +516,13 @@ TEST_F(TextReaderTest, ReadsATruncatedFileFromItsFirstCellOn) {
     document.grid.Allocate(1, 1);
     const DocumentSnapshot before = Snapshot();
     const std::string cut = whole.substr(0, size);
-    if (size <= firstCell) {
+    if (size < lastCellEnd - 2) {  // the last line's digits not all there
       ASSERT_FALSE(Read(cut)) << size;
       ASSERT_TRUE(Snapshot() == before) << size;
       continue;
     }
-    std::vector<MapCell> cells(6, 0);
-    std::string_view rest = std::string_view(cut).substr(firstCell);
-    for (size_t i = 0; i < cells.size() && !rest.empty(); ++i) {
-      const std::string_view line = rest.substr(0, rest.find('\n'));
-      if (line[0] != '<' && line != "-")
-        cells[i] = static_cast<MapCell>(std::stoll(std::string(line)));
-      rest.remove_prefix(std::min(rest.size(), line.size() + 1));
-    }
     ASSERT_TRUE(Read(cut)) << size;
-    EXPECT_EQ(document.grid.cells, cells) << size;
-    EXPECT_EQ((*sheets.sheets[0].chipFlags)[0], ChipFlagCollision) << size;
+    EXPECT_EQ(*document.grid.cells, cells) << size;
   }
 }
 
@@ -553,13 +547,15 @@ TEST_F(TextReaderTest, ReadsAMapWithoutVersionOrClosingTag) {
       {"every cell, then another section",
        with({}, {"1", "2", "3", "4", "<bmp1_name>", "a.png", "</bmp1_name>"}),
        {1, 2, 3, 4}},
-      {"some cells, then the end of the file", with({}, {"1", "2"}), {1, 2, 0, 0}},
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(Read(Join(c.lines))) << c.what;
     EXPECT_EQ(document.grid.cells, c.cells) << c.what;
   }
   EXPECT_EQ(document.fileList.names[0], "a.png");
+  // Cells missing at the end of the file are damage, not a smaller map.
+  EXPECT_FALSE(Read(Join(with({}, {"1", "2"}))));
+  messages.shown.clear();
   EXPECT_TRUE(messages.shown.empty());
 }
 
