@@ -6,6 +6,7 @@
 
 #include "bench_targets.h"
 #include "editing/undo_history.h"
+#include "stage_map.h"
 
 namespace kelvor {
 namespace {
@@ -98,14 +99,56 @@ void BM_UndoMemory256Edits(benchmark::State& state) {
       RecordUndo(history, grid);
       grid.At(static_cast<int32_t>(random() % Size), static_cast<int32_t>(random() % Size)) ^= 2;
     }
-    mib = static_cast<double>(history.HeldBytes()) / (1024.0 * 1024.0);
+    mib = static_cast<double>(history.StoredBytes()) / (1024.0 * 1024.0);
   }
   state.counters["MiB"] = mib;
 }
 BENCHMARK(BM_UndoMemory256Edits)->Iterations(1)->Unit(benchmark::kMillisecond);
 
+// Undo of a whole-map fill of a generated stage, right after the fill: the
+// filled map is packed, the stage unpacked.
+void BM_UndoWholeMap(benchmark::State& state) {
+  MapGrid grid;
+  bench::GenerateStage(grid, Size);
+  UndoHistory history;
+  SelectionState selection;
+  ResetSelection(selection, Size, Size);
+  uint32_t chip = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    RecordUndo(history, grid);
+    bench::FillBackground(grid, 30 + chip++ % 8);
+    state.ResumeTiming();
+    Undo(history, grid, selection);
+  }
+}
+BENCHMARK(BM_UndoWholeMap)->Arg(Size)->Unit(benchmark::kMillisecond);
+
+// The memory a history holds after eight whole-map fills of a generated
+// 16384 x 16384 stage, against one plain copy of its cells (1 GiB).
+void BM_UndoMemory16384Fills(benchmark::State& state) {
+  constexpr int32_t Side = 16384;
+  double ratio = 0;
+  for (auto _ : state) {
+    MapGrid grid;
+    bench::GenerateStage(grid, Side);
+    UndoHistory history;
+    for (uint32_t fill = 0; fill < 8; ++fill) {
+      RecordUndo(history, grid);
+      bench::FillBackground(grid, 30 + fill);
+    }
+    ratio = static_cast<double>(history.StoredBytes()) /
+            (static_cast<double>(Side) * Side * sizeof(MapCell));
+  }
+  state.counters["ratio"] = ratio;
+}
+BENCHMARK(BM_UndoMemory16384Fills)->Iterations(1)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 }  // namespace kelvor
 
+KELVOR_RATIO_TARGET("undo-whole-map-4096", "BM_UndoWholeMap/4096", "BM_UndoGridCopy/4096", 2.0);
+KELVOR_COUNTER_TARGET("undo-memory-16384-fills", "BM_UndoMemory16384Fills/iterations:1", "ratio",
+                      0.25);
 KELVOR_RATIO_TARGET("record-undo-4096", "BM_RecordUndo/4096", "BM_UndoGridCopy/4096", 2.0);
 KELVOR_COUNTER_TARGET("undo-memory-256-edits", "BM_UndoMemory256Edits/iterations:1", "MiB", 256);

@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -10,6 +11,8 @@
 #include "app/termination_signals.h"
 #include "app/translations.h"
 #include "base/program_info.h"
+#include "editing/undo_history.h"
+#include "platform/system_memory.h"
 #include "workspace/workspace.h"
 
 int main(int argc, char* argv[]) {
@@ -50,6 +53,10 @@ int main(int argc, char* argv[]) {
   }
 
   kelvor::Workspace workspace;
+  // The undo history may hold a quarter of the machine's memory, or what
+  // the user sets.
+  workspace.undo.SetBudget(
+      kelvor::UndoBudgetFor(kelvor::PhysicalMemoryBytes(), std::getenv("KELVOR_UNDO_BUDGET_MB")));
   kelvor::MapWindow window(workspace);
   QObject::connect(&instance, &kelvor::SingleInstance::activationRequested, &window,
                    [&window] { kelvor::RaiseWindow(&window); });

@@ -1,6 +1,7 @@
 #include "editing/undo_history.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -10,18 +11,23 @@ namespace kelvor {
 
 namespace {
 
+constexpr uint64_t MiB = 1024 * 1024;
+constexpr uint64_t LargestDefaultBudget = 4096 * MiB;
+// Where the machine's memory is not known.
+constexpr uint64_t UnknownMachineBudget = 1024 * MiB;
+
 // Exchanges the live grid with `slot`: the slot receives the live grid and
 // the grid the slot's old content. `reference` becomes the restored state.
 // Nothing changes when memory runs out.
-bool ExchangeWithSlot(UndoSnapshot& slot, UndoSnapshot& reference, MapGrid& grid,
-                      SelectionState& selection) {
+bool ExchangeWithSlot(UndoSnapshot& slot, UndoSnapshot& reference, std::atomic<uint64_t>& tally,
+                      MapGrid& grid, SelectionState& selection) {
   UndoSnapshot stored;
-  if (!TakeGridSnapshot(grid, reference, stored)) return false;
+  if (!PackGrid(grid, reference, stored, &tally)) return false;
 
   const size_t count = static_cast<size_t>(slot.width) * static_cast<size_t>(slot.height);
   const bool sameSize = grid.Exists() && grid.width == slot.width && grid.height == slot.height;
   if (sameSize) {
-    WriteGridSnapshot(slot, grid.cells->data(), &stored);
+    if (!UnpackGrid(slot, grid.cells->data(), &stored)) return false;
   } else {
     std::vector<MapCell> fresh;
     try {
@@ -31,7 +37,7 @@ bool ExchangeWithSlot(UndoSnapshot& slot, UndoSnapshot& reference, MapGrid& grid
     } catch (const std::length_error&) {
       return false;
     }
-    WriteGridSnapshot(slot, fresh.data());
+    if (!UnpackGrid(slot, fresh.data())) return false;
     grid.cells = std::move(fresh);
     grid.width = slot.width;
     grid.height = slot.height;
@@ -46,21 +52,34 @@ bool ExchangeWithSlot(UndoSnapshot& slot, UndoSnapshot& reference, MapGrid& grid
 
 }  // namespace
 
+uint64_t UndoBudgetFor(uint64_t physicalBytes, const char* megabytes) {
+  if (megabytes != nullptr) {
+    const char* end = megabytes + std::strlen(megabytes);
+    uint64_t value = 0;
+    const auto [rest, error] = std::from_chars(megabytes, end, value);
+    if (error == std::errc() && rest == end && value > 0 && value <= UINT64_MAX / MiB) {
+      return value * MiB;
+    }
+  }
+  if (physicalBytes == 0) return UnknownMachineBudget;
+  return std::min(physicalBytes / 4, LargestDefaultBudget);
+}
+
 bool UndoHistory::SlotFilled(int32_t index) const {
   return index >= 0 && index < UndoSlotCount && slots_[static_cast<size_t>(index)].present;
 }
 
 uint64_t UndoHistory::HeldBytes() const {
-  std::unordered_set<const MapCell*> seen;
+  std::unordered_set<const PackedPiece*> seen;
   uint64_t bytes = 0;
   const auto count = [&](const UndoSnapshot& snapshot) {
-    bytes += snapshot.chunks.capacity() * sizeof(snapshot.chunks[0]);
+    bytes += snapshot.pieces.capacity() * sizeof(snapshot.pieces[0]);
     if (!snapshot.present) return;
     size_t index = 0;
     for (int32_t cy = 0; cy < GridPiecesFor(snapshot.height); ++cy) {
       for (int32_t cx = 0; cx < GridPiecesFor(snapshot.width); ++cx) {
-        const MapCell* chunk = snapshot.chunks[index++].get();
-        if (!seen.insert(chunk).second) continue;
+        const PackedPiece* piece = snapshot.pieces[index++].get();
+        if (!seen.insert(piece).second) continue;
         const GridPieceRect rect = PieceRect(cx, cy, snapshot.width, snapshot.height);
         // The cells plus the shared block's own bookkeeping.
         bytes += static_cast<uint64_t>(rect.width) * rect.height * sizeof(MapCell) + 32;
@@ -70,6 +89,20 @@ uint64_t UndoHistory::HeldBytes() const {
   for (const UndoSnapshot& slot : slots_) count(slot);
   count(reference_);
   return bytes;
+}
+
+uint64_t UndoHistory::StoredBytes() const {
+  uint64_t bytes = tally_.load(std::memory_order_relaxed);
+  for (const UndoSnapshot& slot : slots_) bytes += slot.pieces.capacity() * sizeof(PackedPiecePtr);
+  return bytes + reference_.pieces.capacity() * sizeof(PackedPiecePtr);
+}
+
+void UndoHistory::DropOldestStep() {
+  std::move(slots_.begin() + 1, slots_.end(), slots_.begin());
+  slots_.back().Clear();
+  cursor_ -= 1;
+  // Older states are gone, as after the slots ran out.
+  wrapped_ = true;
 }
 
 void ResetUndo(UndoHistory& history) {
@@ -86,7 +119,7 @@ void RecordUndo(UndoHistory& history, const MapGrid& grid) {
   // The snapshot is made first: when memory runs out the edit simply goes
   // unrecorded and the history stays as it was.
   UndoSnapshot snapshot;
-  if (!TakeGridSnapshot(grid, history.reference_, snapshot)) return;
+  if (!PackGrid(grid, history.reference_, snapshot, &history.tally_)) return;
 
   history.cursor_ += 1;
   for (int32_t slot = history.cursor_ + 1; slot < UndoSlotCount; ++slot) {
@@ -104,6 +137,9 @@ void RecordUndo(UndoHistory& history, const MapGrid& grid) {
   UndoSnapshot& target = history.slots_[static_cast<size_t>(history.cursor_)];
   target = std::move(snapshot);
   history.reference_ = target;
+  while (history.cursor_ > 0 && history.StoredBytes() > history.budget_) {
+    history.DropOldestStep();
+  }
   history.NotifyStateChanged();
 }
 
@@ -111,7 +147,9 @@ bool Undo(UndoHistory& history, MapGrid& grid, SelectionState& selection) {
   if (history.cursor_ <= -1) return false;
   UndoSnapshot& slot = history.slots_[static_cast<size_t>(history.cursor_)];
   if (!slot.present) return false;
-  if (!ExchangeWithSlot(slot, history.reference_, grid, selection)) return false;
+  if (!ExchangeWithSlot(slot, history.reference_, history.tally_, grid, selection)) {
+    return false;
+  }
   history.cursor_ -= 1;
   if (history.cursor_ == -1 && !history.wrapped_) history.undoDisabled_ = true;
   history.redoDisabled_ = false;
@@ -123,7 +161,7 @@ bool Redo(UndoHistory& history, MapGrid& grid, SelectionState& selection) {
   bool changed = false;
   if (history.cursor_ < UndoSlotCount - 1 && history.SlotFilled(history.cursor_ + 1)) {
     UndoSnapshot& slot = history.slots_[static_cast<size_t>(history.cursor_ + 1)];
-    if (ExchangeWithSlot(slot, history.reference_, grid, selection)) {
+    if (ExchangeWithSlot(slot, history.reference_, history.tally_, grid, selection)) {
       history.cursor_ += 1;
       history.undoDisabled_ = false;
       changed = true;

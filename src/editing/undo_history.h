@@ -1,13 +1,14 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
 
 #include "document/map_document.h"
-#include "editing/grid_snapshot.h"
+#include "editing/packed_snapshot.h"
 #include "editing/selection.h"
 
 namespace kelvor {
@@ -16,11 +17,19 @@ inline constexpr int32_t UndoSlotCount = 256;
 // Edge length, in cells, of the square pieces a snapshot is cut into.
 inline constexpr int32_t UndoChunkSize = GridPieceSize;
 
-// One stored grid state; equal pieces are shared between snapshots.
-using UndoSnapshot = GridSnapshot;
+// One stored grid state, packed; equal pieces are shared between snapshots.
+using UndoSnapshot = PackedSnapshot;
+
+// The memory the history may hold when nothing else is said: a quarter of
+// the machine's memory, at most 4 GiB, or `megabytes` (a positive whole
+// number of MiB, as KELVOR_UNDO_BUDGET_MB gives it) when that is set.
+// `physicalBytes` 0: unknown.
+uint64_t UndoBudgetFor(uint64_t physicalBytes, const char* megabytes);
 
 // 256 grid snapshots on either side of the live grid. Undo and Redo exchange
-// the live grid with a slot.
+// the live grid with a slot. When a new step takes the memory held past the
+// budget, the oldest steps go first, as when the slots run out; the newest
+// step always stays, however big.
 class UndoHistory {
  public:
   UndoHistory() = default;
@@ -35,9 +44,15 @@ class UndoHistory {
 
   // Whether slot `index` holds a snapshot.
   bool SlotFilled(int32_t index) const;
-  // Bytes of cell data and bookkeeping the history keeps alive, each shared
-  // piece counted once.
+  // Bytes of cell data and bookkeeping the history stands for, each shared
+  // piece counted once and as its cells unpacked.
   uint64_t HeldBytes() const;
+  // The memory the history really holds: packed pieces and piece tables.
+  uint64_t StoredBytes() const;
+
+  uint64_t budget() const { return budget_; }
+  // Takes effect at the next recorded step.
+  void SetBudget(uint64_t bytes) { budget_ = bytes; }
 
   // Called whenever the greyed state may have changed (the shell pushes the
   // Undo and Redo menu states from it).
@@ -53,6 +68,11 @@ class UndoHistory {
     if (onStateChanged) onStateChanged();
   }
 
+  void DropOldestStep();
+
+  // What the live pieces hold; declared before them, which it outlives.
+  std::atomic<uint64_t> tally_{0};
+  uint64_t budget_ = UINT64_MAX;
   int32_t cursor_ = -1;
   bool undoDisabled_ = true;
   bool redoDisabled_ = true;

@@ -7,6 +7,7 @@
 #include "files/binary_document.h"
 #include "files/byte_order.h"
 #include "files/map_data_export.h"
+#include "platform/compression.h"
 #include "platform/messages.h"
 #include "workspace/workspace.h"
 
@@ -17,6 +18,10 @@ namespace {
 // Paths in the record are the system's, which may be longer than the names a
 // document stores.
 constexpr int32_t MaxRecordPathBytes = 1 << 16;
+
+// The most a packed copy may unpack to: the largest map's cells (1 GiB) and
+// room for the chip-set settings beside them.
+constexpr size_t MaxUnpackedCopyBytes = size_t{3} << 29;
 
 constexpr uint64_t FnvOffset = 0xCBF29CE484222325ull;
 constexpr uint64_t FnvPrime = 0x100000001B3ull;
@@ -204,7 +209,12 @@ void SerializeRecoveryCopy(ByteSink& sink, const RecoverySnapshot& snapshot) {
 FileWriteStatus WriteRecoveryCopy(const std::string& path, const RecoverySnapshot& snapshot) {
   AtomicFile file;
   if (!file.Open(path)) return FileWriteStatus::CannotCreate;
-  SerializeRecoveryCopy(file, snapshot);
+  PackingSink packed(file);
+  SerializeRecoveryCopy(packed, snapshot);
+  if (!packed.Finish()) {
+    file.Discard();
+    return FileWriteStatus::CannotWrite;
+  }
   return file.Commit();
 }
 
@@ -231,9 +241,15 @@ bool ParseRecoveryCopy(std::span<const uint8_t> bytes, RecoveryCopy& out) {
 RecoveryReadStatus ReadRecoveryCopy(const std::string& path, RecoveryCopy& out) {
   FileContents file;
   if (!file.Open(path)) return RecoveryReadStatus::Missing;
-  return ParseRecoveryCopy(std::span<const uint8_t>(file.data(), file.size()), out)
-             ? RecoveryReadStatus::Ok
-             : RecoveryReadStatus::Damaged;
+  std::span<const uint8_t> bytes(file.data(), file.size());
+  // Copies are written packed; one left unpacked by an older editor is read
+  // as it is.
+  std::vector<uint8_t> unpacked;
+  if (IsPackedStream(bytes)) {
+    if (!UnpackStream(bytes, MaxUnpackedCopyBytes, unpacked)) return RecoveryReadStatus::Damaged;
+    bytes = unpacked;
+  }
+  return ParseRecoveryCopy(bytes, out) ? RecoveryReadStatus::Ok : RecoveryReadStatus::Damaged;
 }
 
 void RestoreRecoveryCopy(Workspace& ws, RecoveryCopy&& copy, OpenRefresh& refresh) {

@@ -23,8 +23,9 @@ class Messages;
 // "recovery_record": int32 1, the document's path and the chip-set folder
 // (each an int32 length with its NUL, then the bytes and the NUL), the time
 // the copy was taken as an int64 of seconds since 1970 (UTC), and last an
-// FNV-1a 64 checksum of every byte of the file before it. Other readers of
-// the binary form skip the chunk.
+// FNV-1a 64 checksum of every byte before it. Other readers of the binary
+// form skip the chunk. On disk the copy is packed as one zstd stream, so
+// that a big map costs little to keep; unpacked, it is exactly these bytes.
 inline constexpr const char* RecoveryChunkName = "recovery_record";
 inline constexpr int32_t RecoveryRecordLayout = 1;
 
@@ -60,7 +61,8 @@ bool SameRecoveryContent(const RecoverySnapshot& a, const RecoverySnapshot& b);
 
 // The copy's bytes, record and checksum included. Needs a map.
 void SerializeRecoveryCopy(ByteSink& sink, const RecoverySnapshot& snapshot);
-// Writes the copy atomically: a reader finds the old copy or the new one whole.
+// Writes the copy packed and atomically: a reader finds the old copy or the
+// new one whole.
 FileWriteStatus WriteRecoveryCopy(const std::string& path, const RecoverySnapshot& snapshot);
 
 // A copy read back and checked, not yet applied.
@@ -78,8 +80,10 @@ enum class RecoveryReadStatus {
 // FNV-1a, 64 bits, of `bytes`: the checksum that ends a copy.
 uint64_t RecoveryChecksum(std::span<const uint8_t> bytes);
 
-// Checks a copy's bytes: checksum, record and a document read whole.
+// Checks a copy's (unpacked) bytes: checksum, record and a document read
+// whole.
 bool ParseRecoveryCopy(std::span<const uint8_t> bytes, RecoveryCopy& out);
+// Reads a copy, packed or not, and checks it.
 RecoveryReadStatus ReadRecoveryCopy(const std::string& path, RecoveryCopy& out);
 
 // Makes the copy the open document as opening a file does (caption counts,

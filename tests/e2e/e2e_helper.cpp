@@ -19,6 +19,7 @@
 
 #include "editing/selection.h"
 #include "files/binary_document.h"
+#include "files/recovery_copy.h"
 #include "platform/clipboard.h"
 #include "platform/messages.h"
 #include "workspace/workspace.h"
@@ -60,12 +61,19 @@ int PrintCell(const std::string& path, int column, int row) {
 }
 
 // Every cell that is not empty, one line each: column, row, value in hex.
+// Reads a document or a (packed) recovery copy.
 int PrintCells(const std::string& path) {
   kelvor::Workspace workspace;
-  PrintedMessages messages;
-  if (!kelvor::ReadBinaryDocument(path, workspace.document, workspace.sheets, workspace.selection,
-                                  messages)) {
-    return 1;
+  kelvor::RecoveryCopy copy;
+  if (kelvor::ReadRecoveryCopy(path, copy) == kelvor::RecoveryReadStatus::Ok &&
+      copy.document.grid) {
+    workspace.document.grid = std::move(*copy.document.grid);
+  } else {
+    PrintedMessages messages;
+    if (!kelvor::ReadBinaryDocument(path, workspace.document, workspace.sheets, workspace.selection,
+                                    messages)) {
+      return 1;
+    }
   }
   const kelvor::MapGrid& grid = workspace.document.grid;
   for (int32_t row = 0; row < grid.height; ++row) {

@@ -6,6 +6,7 @@
 #include "files/document_fixture.h"
 #include "files/open_document.h"
 #include "files/save_as.h"
+#include "platform/compression.h"
 #include "support/byte_builder.h"
 #include "support/fake_image_encoder.h"
 #include "support/fakes.h"
@@ -140,6 +141,68 @@ TEST(RecoveryCopyTest, RefusesCopiesCutShortAlteredOrWithoutRecord) {
   EXPECT_EQ(ReadRecoveryCopy(dir.File("none.kv"), copy), RecoveryReadStatus::Missing);
   test::WriteFileBytes(dir.File("cut.kv"), std::vector<uint8_t>(bytes.begin(), bytes.end() - 1));
   EXPECT_EQ(ReadRecoveryCopy(dir.File("cut.kv"), copy), RecoveryReadStatus::Damaged);
+}
+
+TEST(RecoveryCopyTest, WrittenPackedUnpacksToItsOwnBytesAndDamageIsRefused) {
+  Workspace ws;
+  FillWorkspace(ws);
+  MapGrid& grid = ws.document.grid;
+  grid.Allocate(300, 200);
+  for (int32_t row = 0; row < 200; ++row) {
+    for (int32_t column = 0; column < 300; ++column)
+      grid.At(column, row) = 1 + (row / 7 + column / 9) % 2;
+  }
+  RecoverySnapshot snapshot;
+  ASSERT_TRUE(TakeRecoverySnapshot(ws, RecoverySnapshot{}, snapshot, 77));
+  VectorByteSink plain;
+  SerializeRecoveryCopy(plain, snapshot);
+
+  test::TempDir dir;
+  const std::string path = dir.File("copy.kv");
+  ASSERT_EQ(WriteRecoveryCopy(path, snapshot), FileWriteStatus::Ok);
+  const std::vector<uint8_t> file = test::ReadFileBytes(path);
+  EXPECT_LT(file.size(), plain.bytes.size() / 10);
+  std::vector<uint8_t> unpacked;
+  ASSERT_TRUE(UnpackStream(file, plain.bytes.size(), unpacked));
+  EXPECT_EQ(unpacked, plain.bytes);
+  EXPECT_FALSE(UnpackStream(file, plain.bytes.size() - 1, unpacked));  // past the limit
+  RecoveryCopy copy;
+  ASSERT_EQ(ReadRecoveryCopy(path, copy), RecoveryReadStatus::Ok);
+  ASSERT_TRUE(copy.document.grid.has_value());
+  EXPECT_EQ(copy.document.grid->cells, *std::as_const(grid).cells);
+  EXPECT_EQ(copy.record.savedAt, 77);
+
+  // Cut short, altered, or with bytes after the stream.
+  std::vector<std::vector<uint8_t>> damaged;
+  for (size_t size : {size_t{3}, size_t{10}, file.size() / 2, file.size() - 1}) {
+    damaged.emplace_back(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(size));
+  }
+  for (size_t at = 4; at < file.size(); at += 7) {
+    damaged.push_back(file);
+    damaged.back()[at] ^= 0x04;
+  }
+  damaged.push_back(file);
+  damaged.back().push_back(0);
+  // A stream intact in itself around a copy whose own checksum fails.
+  std::vector<uint8_t> altered = plain.bytes;
+  altered[altered.size() / 2] ^= 1;
+  VectorByteSink repacked;
+  PackingSink packer(repacked);
+  packer.Put(altered.data(), altered.size());
+  ASSERT_TRUE(packer.Finish());
+  damaged.push_back(repacked.bytes);
+  // A flip in the packing's slack that leaves every unpacked byte as it
+  // was is no damage; anything else is refused.
+  for (size_t i = 0; i < damaged.size(); ++i) {
+    test::WriteFileBytes(path, damaged[i]);
+    const bool intact = UnpackStream(damaged[i], SIZE_MAX, unpacked) && unpacked == plain.bytes;
+    EXPECT_EQ(ReadRecoveryCopy(path, copy),
+              intact ? RecoveryReadStatus::Ok : RecoveryReadStatus::Damaged)
+        << "case " << i;
+  }
+  // A copy an older editor left unpacked is still read.
+  test::WriteFileBytes(path, plain.bytes);
+  EXPECT_EQ(ReadRecoveryCopy(path, copy), RecoveryReadStatus::Ok);
 }
 
 // The cells a snapshot holds, in map order.
