@@ -36,10 +36,18 @@ int64_t SelectAlike(const MapGrid& grid, int32_t level, int32_t column, int32_t 
   const int shift = level == LevelLayer ? 16 : 0;
   int64_t count = 0;
   if (!connected) {
-    for (size_t i = 0; i < cells.size(); ++i) {
-      const uint8_t alike = static_cast<uint8_t>(cells[i] >> shift) == chip ? 1 : 0;
-      flags[i] = alike;
-      count += alike;
+    // Row by row with a narrow count, so the loop stays a plain vector loop.
+    const auto width = static_cast<size_t>(grid.width);
+    for (size_t start = 0; start < cells.size(); start += width) {
+      const MapCell* in = cells.data() + start;
+      uint8_t* out = flags.data() + start;
+      uint32_t rowCount = 0;
+      for (size_t x = 0; x < width; ++x) {
+        const uint8_t alike = static_cast<uint8_t>(in[x] >> shift) == chip ? 1 : 0;
+        out[x] = alike;
+        rowCount += alike;
+      }
+      count += rowCount;
     }
     return count;
   }
@@ -60,41 +68,48 @@ int64_t SelectAlike(const MapGrid& grid, int32_t level, int32_t column, int32_t 
   return count;
 }
 
-int64_t CountReplaced(const MapGrid& grid, const ChipReplacement& replacement,
-                      const uint8_t* within) {
-  if (!GridShapeHolds(grid)) return 0;
+bool AnyReplaced(const MapGrid& grid, const ChipReplacement& replacement, const uint8_t* within) {
+  if (!GridShapeHolds(grid)) return false;
   const std::vector<MapCell>& cells = *grid.cells;
-  int64_t count = 0;
   for (size_t i = 0; i < cells.size(); ++i) {
-    if ((within == nullptr || within[i] != 0) && Matches(cells[i], replacement)) ++count;
+    if ((within == nullptr || within[i] != 0) && Matches(cells[i], replacement)) return true;
   }
-  return count;
+  return false;
 }
 
 int64_t ReplaceChip(MapGrid& grid, const ChipReplacement& replacement, const uint8_t* within) {
   if (!GridShapeHolds(grid) || grid.width == 0) return 0;
   const auto width = static_cast<size_t>(grid.width);
   const MapCell* cells = std::as_const(grid).cells->data();
+  // Branch-free per cell, so the row loops stay vector loops: a cell
+  // matches when its chip is the old one and the new value differs.
+  const int fromShift = replacement.fromLevel == LevelLayer ? 16 : 0;
+  const int toShift = replacement.toLevel == LevelLayer ? 16 : 0;
+  const MapCell keep = ~(MapCell{0xFF} << fromShift) & ~(MapCell{0xFF} << toShift);
+  const MapCell keepOnly = ~(MapCell{0xFF} << toShift);
+  const MapCell toBits = MapCell{replacement.toChip} << toShift;
+  const bool sameLevel = fromShift == toShift;
+  auto newValue = [&](MapCell cell) { return (cell & (sameLevel ? keepOnly : keep)) | toBits; };
+  auto matches = [&](MapCell cell, size_t i, const uint8_t* inside) -> uint32_t {
+    const bool chip = static_cast<uint8_t>(cell >> fromShift) == replacement.fromChip;
+    const bool inPlace = inside == nullptr || inside[i] != 0;
+    return (chip && inPlace && newValue(cell) != cell) ? 1u : 0u;
+  };
   int64_t count = 0;
   for (int32_t row = 0; row < grid.height; ++row) {
     const size_t start = static_cast<size_t>(row) * width;
     const MapCell* line = cells + start;
     const uint8_t* inside = within ? within + start : nullptr;
-    size_t first = 0;
-    while (first < width && !((inside == nullptr || inside[first] != 0) &&
-                              Matches(line[first], replacement))) {
-      ++first;
-    }
-    if (first == width) continue;
+    uint32_t rowCount = 0;
+    for (size_t x = 0; x < width; ++x) rowCount += matches(line[x], x, inside);
+    if (rowCount == 0) continue;
     // Only rows with a change are noted as written: the undo step keeps
     // just the pieces that changed.
     MapCell* out = grid.cells.WriteRows(row, 1, grid.width);
-    for (size_t x = first; x < width; ++x) {
-      if ((inside == nullptr || inside[x] != 0) && Matches(out[x], replacement)) {
-        out[x] = Replaced(out[x], replacement);
-        ++count;
-      }
+    for (size_t x = 0; x < width; ++x) {
+      out[x] = matches(out[x], x, inside) ? newValue(out[x]) : out[x];
     }
+    count += rowCount;
   }
   return count;
 }

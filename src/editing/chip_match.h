@@ -30,10 +30,9 @@ struct ChipReplacement {
   uint8_t toChip = 0;
 };
 
-// How many cells ReplaceChip would change, among the cells whose byte in
+// Whether ReplaceChip would change any cell among those whose byte in
 // `within` is nonzero (every cell when `within` is null).
-int64_t CountReplaced(const MapGrid& grid, const ChipReplacement& replacement,
-                      const uint8_t* within);
+bool AnyReplaced(const MapGrid& grid, const ChipReplacement& replacement, const uint8_t* within);
 // Carries out the replacement; only rows holding a changed cell are written.
 // Returns how many cells changed.
 int64_t ReplaceChip(MapGrid& grid, const ChipReplacement& replacement, const uint8_t* within);

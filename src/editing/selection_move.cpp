@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 #include "editing/area_fill.h"
 
@@ -92,20 +91,6 @@ bool MoveSelectedCells(MapGrid& grid, std::vector<uint8_t>& flags, const Selecti
   if (!bounds.Valid() || bounds.right >= grid.width || bounds.bottom >= grid.height) return false;
   if (dx == 0 && dy == 0) return true;
   const auto width = static_cast<size_t>(grid.width);
-  const auto blockWidth = static_cast<size_t>(bounds.right - bounds.left + 1);
-  const auto blockHeight = static_cast<size_t>(bounds.bottom - bounds.top + 1);
-  // The block is taken aside first, so overlapping source and target need
-  // no particular order.
-  std::unique_ptr<MapCell[]> cells(new (std::nothrow) MapCell[blockWidth * blockHeight]);
-  std::unique_ptr<uint8_t[]> mask(new (std::nothrow) uint8_t[blockWidth * blockHeight]);
-  if (!cells || !mask) return false;
-  const MapCell* source = std::as_const(grid).cells->data();
-  for (size_t i = 0; i < blockHeight; ++i) {
-    const size_t from = (static_cast<size_t>(bounds.top) + i) * width + bounds.left;
-    std::memcpy(cells.get() + i * blockWidth, source + from, blockWidth * sizeof(MapCell));
-    std::memcpy(mask.get() + i * blockWidth, flags.data() + from, blockWidth);
-  }
-
   // Rows the move writes: the source rows and the target rows on the map.
   const int64_t targetTop = std::max<int64_t>(int64_t{bounds.top} + dy, 0);
   const int64_t targetBottom = std::min<int64_t>(int64_t{bounds.bottom} + dy, grid.height - 1);
@@ -117,32 +102,67 @@ bool MoveSelectedCells(MapGrid& grid, std::vector<uint8_t>& flags, const Selecti
   }
   MapCell* rows = grid.cells.WriteRows(static_cast<int32_t>(firstRow),
                                        static_cast<int32_t>(lastRow - firstRow + 1), grid.width);
-  auto cellAt = [&](int64_t column, int64_t row) -> MapCell& {
-    return rows[static_cast<size_t>(row - firstRow) * width + static_cast<size_t>(column)];
-  };
+  auto rowCells = [&](int64_t row) { return rows + static_cast<size_t>(row - firstRow) * width; };
+  auto rowFlags = [&](int64_t row) { return flags.data() + static_cast<size_t>(row) * width; };
 
-  for (size_t i = 0; i < blockHeight; ++i) {
-    const size_t row = static_cast<size_t>(bounds.top) + i;
-    const uint8_t* line = mask.get() + i * blockWidth;
-    for (size_t j = 0; j < blockWidth; ++j) {
-      if (line[j] == 0) continue;
-      const size_t column = static_cast<size_t>(bounds.left) + j;
-      cellAt(static_cast<int64_t>(column), static_cast<int64_t>(row)) = 0;
-      flags[row * width + column] = 0;
-    }
-  }
+  // In place, rows (and, within one row, cells) taken in the direction of
+  // the move: a target is always emptied of its own moving content before
+  // anything lands on it, and a source is read before anything lands there.
   const Span columns = Kept(bounds.left, bounds.right, dx, grid.width);
-  for (size_t i = 0; i < blockHeight; ++i) {
-    const int64_t row = int64_t{bounds.top} + static_cast<int64_t>(i) + dy;
-    if (row < 0 || row >= grid.height) continue;
-    const uint8_t* line = mask.get() + i * blockWidth;
-    const MapCell* values = cells.get() + i * blockWidth;
-    for (int64_t column = columns.first; column <= columns.last; ++column) {
-      const auto j = static_cast<size_t>(column - bounds.left);
-      if (line[j] == 0) continue;
-      const int64_t target = column + dx;
-      cellAt(target, row) = values[j];
-      flags[static_cast<size_t>(row) * width + static_cast<size_t>(target)] = 1;
+  const int64_t rowStep = dy > 0 ? -1 : 1;
+  const int64_t rowFrom = dy > 0 ? bounds.bottom : bounds.top;
+  const int64_t rowEnd = dy > 0 ? int64_t{bounds.top} - 1 : int64_t{bounds.bottom} + 1;
+  for (int64_t row = rowFrom; row != rowEnd; row += rowStep) {
+    MapCell* source = rowCells(row);
+    uint8_t* sourceFlags = rowFlags(row);
+    const int64_t target = row + dy;
+    const bool kept = target >= 0 && target < grid.height && columns.first <= columns.last;
+    const auto blockWidth = static_cast<size_t>(bounds.right - bounds.left + 1);
+    const bool whole = std::memchr(sourceFlags + bounds.left, 0, blockWidth) == nullptr;
+    if (kept && dy != 0 && whole) {
+      // A row selected all across the block (the usual rectangle) moves as a block.
+      const auto count = static_cast<size_t>(columns.last - columns.first + 1);
+      std::memcpy(rowCells(target) + columns.first + dx, source + columns.first,
+                  count * sizeof(MapCell));
+      std::memset(rowFlags(target) + columns.first + dx, 1, count);
+      std::memset(source + bounds.left, 0, blockWidth * sizeof(MapCell));
+      std::memset(sourceFlags + bounds.left, 0, blockWidth);
+      continue;
+    }
+    if (kept && dy != 0) {
+      // Another row: the whole kept span moves in one sweep, then the row empties.
+      MapCell* out = rowCells(target) + dx;
+      uint8_t* outFlags = rowFlags(target) + dx;
+      for (auto x = static_cast<size_t>(columns.first); x <= static_cast<size_t>(columns.last);
+           ++x) {
+        const bool moved = sourceFlags[x] != 0;
+        out[x] = moved ? source[x] : out[x];
+        outFlags[x] = moved ? 1 : outFlags[x];
+      }
+    } else if (kept) {
+      // Within the row: the cells that fall off empty first (another cell
+      // may land on one), then the others move one by one.
+      for (int64_t x = bounds.left; x <= bounds.right; ++x) {
+        if ((x >= columns.first && x <= columns.last) || sourceFlags[x] == 0) continue;
+        source[x] = 0;
+        sourceFlags[x] = 0;
+      }
+      const int64_t step = dx > 0 ? -1 : 1;
+      const int64_t from = dx > 0 ? columns.last : columns.first;
+      const int64_t end = dx > 0 ? columns.first - 1 : columns.last + 1;
+      for (int64_t x = from; x != end; x += step) {
+        if (sourceFlags[x] == 0) continue;
+        source[x + dx] = source[x];
+        source[x] = 0;
+        sourceFlags[x] = 0;
+        sourceFlags[x + dx] = 1;
+      }
+      continue;
+    }
+    for (auto x = static_cast<size_t>(bounds.left); x <= static_cast<size_t>(bounds.right); ++x) {
+      const MapCell keep = sourceFlags[x] != 0 ? 0u : ~MapCell{0};
+      source[x] &= keep;
+      sourceFlags[x] = 0;
     }
   }
   return true;

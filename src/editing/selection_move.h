@@ -21,7 +21,7 @@ int64_t CellsPushedOff(const MapGrid& grid, const std::vector<uint8_t>& flags,
 // selected cells inside `bounds` by (dx, dy); the cells left behind become
 // 0, and the selection moves with the content. Cells landing off the map are
 // dropped. Source and target may overlap. False, with nothing changed, when
-// memory ran out or the flags do not match the map.
+// the flags or `bounds` do not match the map.
 bool MoveSelectedCells(MapGrid& grid, std::vector<uint8_t>& flags, const SelectionRect& bounds,
                        int32_t dx, int32_t dy);
 

@@ -192,7 +192,7 @@ ToolResult ReplaceChipAt(Workspace& ws, CellPoint cell) {
   replacement.toChip = static_cast<uint8_t>(replacement.fromChip ^ 1);
   replacement.toLevel = replacement.fromLevel;
   result.replacedCells = 0;
-  if (CountReplaced(grid, replacement, within) > 0) {
+  if (AnyReplaced(grid, replacement, within)) {
     replacement.toLevel = item.level;
     RegisterChip(ws.document, ws.sheets, ws.display.mapZoom, item);
     if (item.tableColumn < 0 || item.tableRow < 0) {
@@ -200,7 +200,7 @@ ToolResult ReplaceChipAt(Workspace& ws, CellPoint cell) {
     } else {
       replacement.toChip = static_cast<uint8_t>(SlotOfTablePosition(item.tableColumn,
                                                                     item.tableRow));
-      if (CountReplaced(grid, replacement, within) > 0) {
+      if (AnyReplaced(grid, replacement, within)) {
         RecordUndo(ws.undo, grid);
         MarkDocumentChanged(ws);
         result.replacedCells = ReplaceChip(grid, replacement, within);

@@ -122,10 +122,11 @@ TEST_F(MapGesturesTest, MovePastTheEdgeAsksAndNoCancels) {
   for (bool answer : {false, true}) {
     ResetUndo(ws.undo);
     FillDistinct(ws.document.grid);
-    Select(7, 0, 8, 1);
+    Select(7, 0, 9, 1);
     const std::vector<MapCell> before = Cells();
     asked.clear();
-    Drag(With(&HeldKeys::m), {7, 0}, {{9, 0}}, answer);  // column 8 goes to 10: off the map
+    // Column 9 falls off; column 8 lands where it was.
+    Drag(With(&HeldKeys::m), {7, 0}, {{8, 0}}, answer);
     ASSERT_EQ(asked, std::vector<int64_t>{2}) << answer;
     if (!answer) {
       EXPECT_EQ(Cells(), before);
@@ -133,10 +134,11 @@ TEST_F(MapGesturesTest, MovePastTheEdgeAsksAndNoCancels) {
       EXPECT_EQ(Flags()[7], 1);
       continue;
     }
-    EXPECT_EQ(Cell(9, 0), before[7]);
-    EXPECT_EQ(Cell(9, 1), before[Side + 7]);
+    EXPECT_EQ(Cell(9, 0), before[8]);
+    EXPECT_EQ(Cell(9, 1), before[Side + 8]);
+    EXPECT_EQ(Cell(8, 0), before[7]);
     EXPECT_EQ(Cell(7, 0), 0u);
-    EXPECT_EQ(Cell(8, 1), 0u);
+    EXPECT_EQ(Cell(7, 1), 0u);
     EXPECT_EQ(ws.undo.cursor(), 0);
   }
   // To the edge exactly, nothing is lost and nothing asked.
