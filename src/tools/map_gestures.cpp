@@ -60,6 +60,8 @@ ToolResult EndMove(Workspace& ws, const ConfirmDroppedCells& confirm) {
   ToolResult result = Repaint();
   if (!SelectionFits(ws) || (offset.column == 0 && offset.row == 0)) return result;
   MapGrid& grid = ws.document.grid;
+  // An undo during the drag may have made the map smaller than the block.
+  if (block.right >= grid.width || block.bottom >= grid.height) return result;
   std::vector<uint8_t>& flags = ws.selection.selectionFlags;
   const int64_t dropped = CellsPushedOff(grid, flags, block, offset.column, offset.row);
   if (dropped > 0 && !(confirm && confirm(dropped))) return result;
