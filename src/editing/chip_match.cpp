@@ -100,14 +100,17 @@ int64_t ReplaceChip(MapGrid& grid, const ChipReplacement& replacement, const uin
     const size_t start = static_cast<size_t>(row) * width;
     const MapCell* line = cells + start;
     const uint8_t* inside = within ? within + start : nullptr;
-    uint32_t rowCount = 0;
-    for (size_t x = 0; x < width; ++x) rowCount += matches(line[x], x, inside);
-    if (rowCount == 0) continue;
+    size_t first = 0;
+    while (first < width && matches(line[first], first, inside) == 0) ++first;
+    if (first == width) continue;
     // Only rows with a change are noted as written: the undo step keeps
     // just the pieces that changed.
     MapCell* out = grid.cells.WriteRows(row, 1, grid.width);
-    for (size_t x = 0; x < width; ++x) {
-      out[x] = matches(out[x], x, inside) ? newValue(out[x]) : out[x];
+    uint32_t rowCount = 0;
+    for (size_t x = first; x < width; ++x) {
+      const uint32_t hit = matches(out[x], x, inside);
+      out[x] = hit ? newValue(out[x]) : out[x];
+      rowCount += hit;
     }
     count += rowCount;
   }

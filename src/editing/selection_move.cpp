@@ -125,8 +125,28 @@ bool MoveSelectedCells(MapGrid& grid, std::vector<uint8_t>& flags, const Selecti
       std::memcpy(rowCells(target) + columns.first + dx, source + columns.first,
                   count * sizeof(MapCell));
       std::memset(rowFlags(target) + columns.first + dx, 1, count);
-      std::memset(source + bounds.left, 0, blockWidth * sizeof(MapCell));
-      std::memset(sourceFlags + bounds.left, 0, blockWidth);
+      // What the row behind will put here in the same way need not be
+      // emptied first: only the rest of the block's span is.
+      int64_t coverFirst = 1;
+      int64_t coverLast = 0;
+      const int64_t behind = row - dy;
+      if (behind >= bounds.top && behind <= bounds.bottom &&
+          std::memchr(rowFlags(behind) + bounds.left, 0, blockWidth) == nullptr) {
+        coverFirst = std::max<int64_t>(columns.first + dx, bounds.left);
+        coverLast = std::min<int64_t>(columns.last + dx, bounds.right);
+      }
+      auto clear = [&](int64_t from, int64_t to) {
+        if (from > to) return;
+        const auto n = static_cast<size_t>(to - from + 1);
+        std::memset(source + from, 0, n * sizeof(MapCell));
+        std::memset(sourceFlags + from, 0, n);
+      };
+      if (coverFirst > coverLast) {
+        clear(bounds.left, bounds.right);
+      } else {
+        clear(bounds.left, coverFirst - 1);
+        clear(coverLast + 1, bounds.right);
+      }
       continue;
     }
     if (kept && dy != 0) {
