@@ -77,6 +77,8 @@ constexpr MenuItemDef ContextItems[] = {
     {40013, "選択ﾌﾗｸﾞ全消去(&C)", ""},
     {40014, "当たり判定ﾌﾗｸﾞ全消去(&H)", ""},
     {40015, "ﾚｲﾔｰ優先度ﾌﾗｸﾞ全消去(&P)", ""},
+    Separator,
+    {40319, "このﾁｯﾌﾟを置換(&T)", "[T]+Click"},
 };
 
 constexpr PopupDef ContextPopups[] = {
@@ -94,6 +96,8 @@ constexpr MenuItemDef PaletteModeItems[] = {
     {40293, "ﾚｲﾔｰ ﾌﾗｸﾞ(&L)", ""},
     {40294, "当たり判定(&H)", ""},
     {40295, "ﾚｲﾔｰ優先度(&P)", ""},
+    Separator,
+    {40320, "ﾗﾝﾀﾞﾑ配置(&R)", ""},
 };
 
 constexpr MenuItemDef PaletteEditItems[] = {

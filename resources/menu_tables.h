@@ -58,6 +58,8 @@ enum CommandId : int32_t {
   CommandToggleFillMode = 40314,   // accelerator only
   CommandPopupEraseFirst = 40315,  // background, layer, area background, area layer
   CommandPopupEraseLast = 40318,
+  CommandReplaceChip = 40319,      // map context menu
+  CommandRandomPlacement = 40320,  // palette window, checkable
 };
 
 inline constexpr int32_t MenuMapWindow = 102;

@@ -435,6 +435,26 @@ Restore them?</translation>
 These places were searched:
 %s</translation>
     </message>
+    <message>
+        <source>ﾗﾝﾀﾞﾑ配置(&amp;R)</source>
+        <translation>Ra&amp;ndom Placement</translation>
+    </message>
+    <message>
+        <source>このﾁｯﾌﾟを置換(&amp;T)</source>
+        <translation>Replace &amp;This Chip</translation>
+    </message>
+    <message>
+        <source>%d 個のﾏｽを置換しました</source>
+        <translation>%d cells were replaced</translation>
+    </message>
+    <message>
+        <source>%d 個のﾏｽがﾏｯﾌﾟの外に出て失われますが移動しますか？</source>
+        <translation>%d cells would move off the map and be lost. Move anyway?</translation>
+    </message>
+    <message>
+        <source> [ﾗﾝﾀﾞﾑ]</source>
+        <translation> [Random]</translation>
+    </message>
 </context>
 <context>
     <name>ChipFolderDialog</name>

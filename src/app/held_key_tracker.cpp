@@ -26,6 +26,16 @@ bool* HeldKeyTracker::KeyFlag(int key) {
       return &keys_.v;
     case Qt::Key_Control:
       return &keys_.ctrl;
+    case Qt::Key_M:
+      return &keys_.m;
+    case Qt::Key_R:
+      return &keys_.r;
+    case Qt::Key_S:
+      return &keys_.s;
+    case Qt::Key_T:
+      return &keys_.t;
+    case Qt::Key_Shift:
+      return &keys_.shift;
     default:
       return nullptr;
   }

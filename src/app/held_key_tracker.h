@@ -7,7 +7,7 @@
 namespace kelvor {
 
 // Tracks, for the whole application, which of the tool keys are held: B, K,
-// L, Y, C, X, V and Ctrl. Auto-repeat is ignored, and every key is forgotten
+// L, Y, C, X, V, M, R, S, T, Ctrl and Shift. Auto-repeat is ignored, and every key is forgotten
 // when the application loses focus, so a key released elsewhere never sticks.
 class HeldKeyTracker : public QObject {
   Q_OBJECT

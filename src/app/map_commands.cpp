@@ -1,5 +1,10 @@
 #include "app/map_commands.h"
 
+#include <algorithm>
+#include <cstdint>
+
+#include "app/translations.h"
+
 #include "editing/bulk_operations.h"
 #include "editing/undo_history.h"
 #include "files/binary_document.h"
@@ -7,6 +12,7 @@
 #include "files/unsaved_changes.h"
 #include "platform/messages.h"
 #include "resources/menu_tables.h"
+#include "tools/map_gestures.h"
 #include "tools/selection_ops.h"
 #include "tools/whole_map_fill.h"
 #include "workspace/workspace.h"
@@ -55,6 +61,10 @@ void ApplyToolResult(EditorContext& c, const ToolResult& result) {
   if (result.updateTitle) c.shell.RefreshTitle();
   if (result.repaint) c.shell.RepaintMap();
   if (result.cursor != PenCursor::Keep) c.shell.ShowPenCursor(result.cursor);
+  if (result.replacedCells >= 0) {
+    const TextArg args[] = {static_cast<int>(std::min<int64_t>(result.replacedCells, INT32_MAX))};
+    c.messages.Show(FormatText(texts::ReplacedCells, args), texts::AppCaption, MessageIcon::None);
+  }
 }
 
 void SaveDocument(EditorContext& c) {
@@ -203,6 +213,10 @@ bool DispatchMapCommand(EditorContext& c, int32_t id) {
   if (Color* color = MapColor(ws.display, id)) {
     c.dialogs.ChooseColor(*color);
     c.shell.RepaintMap();
+    return false;
+  }
+  if (id == CommandReplaceChip) {
+    ApplyToolResult(c, RunPopupReplace(ws));
     return false;
   }
   if (id >= CommandPopupEraseFirst && id <= CommandPopupEraseLast) {

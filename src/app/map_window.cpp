@@ -35,6 +35,7 @@
 #include "resources/artwork.h"
 #include "resources/menu_tables.h"
 #include "tools/edit_tools.h"
+#include "tools/map_gestures.h"
 #include "tools/selection_ops.h"
 #include "workspace/workspace.h"
 
@@ -254,6 +255,7 @@ HeldKeys MapWindow::HeldKeysNow() const {
 HeldKeys MapWindow::KeysWith(const QMouseEvent* event) const {
   HeldKeys keys = keys_.keys();
   keys.ctrl = keys.ctrl || event->modifiers().testFlag(Qt::ControlModifier);
+  keys.shift = keys.shift || event->modifiers().testFlag(Qt::ShiftModifier);
   return keys;
 }
 
@@ -264,8 +266,8 @@ void MapWindow::OnMousePress(QMouseEvent* event) {
     return;
   }
   if (event->button() != Qt::LeftButton || !workspace_.input.mouseEnabled) return;
-  ApplyToolResult(context_, OnMapButtonDown(workspace_, point, KeysWith(event), context_.clipboard,
-                                            context_.messages));
+  ApplyToolResult(context_, OnMapGestureDown(workspace_, point, KeysWith(event),
+                                             context_.clipboard, context_.messages));
 }
 
 void MapWindow::OnMouseMove(QMouseEvent* event) {
@@ -277,13 +279,13 @@ void MapWindow::OnMouseMove(QMouseEvent* event) {
   if (!view_->viewport()->rect().contains(point)) return;
   const bool leftDown = event->buttons().testFlag(Qt::LeftButton);
   ApplyToolResult(context_,
-                  OnMapMouseMove(workspace_, ToPixelPoint(point), KeysWith(event), leftDown));
+                  OnMapGestureMove(workspace_, ToPixelPoint(point), KeysWith(event), leftDown));
 }
 
 void MapWindow::OnMouseRelease(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   // While the gate is closed this only opens it.
-  ApplyToolResult(context_, OnMapButtonUp(workspace_, KeysWith(event)));
+  ApplyToolResult(context_, OnMapGestureUp(workspace_, KeysWith(event), ConfirmDroppedCells()));
 }
 
 void MapWindow::OnContextMenu(QContextMenuEvent* event) {
@@ -292,6 +294,7 @@ void MapWindow::OnContextMenu(QContextMenuEvent* event) {
 }
 
 bool MapWindow::OnKeyPress(QKeyEvent* event) {
+  if (OnEditKey(event)) return true;
   MapKey key;
   switch (event->key()) {
     case Qt::Key_C:
@@ -351,7 +354,7 @@ void MapWindow::TogglePaletteWindow() {
 
 void MapWindow::SetPaletteTitle(std::string_view title) {
   if (palette_) {
-    palette_->setWindowTitle(Tr(title));
+    palette_->setWindowTitle(PaletteCaption(title));
   }
 }
 

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QUrl>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -116,6 +117,12 @@ class MapWindow : public QMainWindow, public ShellActions {
   void OnMouseRelease(QMouseEvent* event);
   void OnContextMenu(QContextMenuEvent* event);
   bool OnKeyPress(QKeyEvent* event);
+  // Delete, Backspace, Ctrl+A, Esc and Ctrl+V (map_window_edit.cpp).
+  bool OnEditKey(QKeyEvent* event);
+  // Asks before a move drops cells off the map.
+  std::function<bool(int64_t)> ConfirmDroppedCells();
+  // The palette's caption for a mode title, marked while random placement is on.
+  QString PaletteCaption(std::string_view title) const;
   HeldKeys KeysWith(const QMouseEvent* event) const;
   void TakeHandedOver();
 

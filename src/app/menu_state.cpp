@@ -72,6 +72,7 @@ void UpdatePaletteMenuState(MenuModel& menu, int32_t index, const Workspace& ws)
       popup.CheckRadio(CommandPaletteModeFirst, CommandPaletteModeLast,
                        CommandPaletteModeFirst + ws.palette.mode);
       EnableRange(popup, 0, 3, sheetCount > 0);
+      popup.SetChecked(CommandRandomPlacement, ws.gestures.randomPlacement);
       break;
     case 2:
       EnableRange(popup, 0, 4, sheetCount > 0);
@@ -90,7 +91,9 @@ void UpdatePaletteMenuState(MenuModel& menu, int32_t index, const Workspace& ws)
 }
 
 void UpdateContextMenuState(MenuPopup& popup, const Workspace& ws) {
-  if (!ws.document.grid.Exists() || ws.sheets.sheetCount == 0) EnableRange(popup, 0, 8, false);
+  if (!ws.document.grid.Exists() || ws.sheets.sheetCount == 0) {
+    EnableRange(popup, 0, static_cast<int32_t>(popup.items.size()) - 1, false);
+  }
 }
 
 void UpdateUndoMenuState(MenuModel& menu, const UndoHistory& history) {

@@ -16,6 +16,11 @@ struct HeldKeys {
   bool c = false;
   bool x = false;
   bool v = false;
+  bool m = false;  // move the selection
+  bool r = false;  // rectangle stamp
+  bool s = false;  // select alike
+  bool t = false;  // replace a chip
+  bool shift = false;
 };
 
 struct CellPoint {

@@ -33,6 +33,13 @@ inline constexpr std::string_view RecoveryQuestion =
     "前回終了時に保存されていなかった編集内容があります\nファイル：%s\n時刻：%s\n復元しますか？";
 inline constexpr std::string_view RecoveryUntitled = "（名前なし）";
 inline constexpr std::string_view RecoveryDamaged = "復元用ファイルが壊れていたため削除しました";
+// Moving the selection: formatted with the number of cells that would leave the map.
+inline constexpr std::string_view ConfirmMoveDrop =
+    "%d 個のﾏｽがﾏｯﾌﾟの外に出て失われますが移動しますか？";
+// Replacing a chip: formatted with the number of cells replaced.
+inline constexpr std::string_view ReplacedCells = "%d 個のﾏｽを置換しました";
+// Added to the palette window's caption while random placement is on.
+inline constexpr std::string_view RandomPlacementMark = " [ﾗﾝﾀﾞﾑ]";
 }  // namespace texts
 
 enum class MessageIcon { None, Warning, Error };

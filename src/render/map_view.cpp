@@ -247,6 +247,72 @@ void DrawChipPasses(const MapPaint& paint, Canvas& canvas, const Band& band) {
   }
 }
 
+// The cells of a selection being moved that land at view cells of the band:
+// calls `each` with the target and the source cell.
+template <typename Each>
+void ForEachMovedCell(const MapPaint& paint, int32_t above, int32_t below, const Band& band,
+                      Each&& each) {
+  const Workspace& workspace = paint.workspace;
+  const MapGestureState& gestures = workspace.gestures;
+  const MapGrid& grid = workspace.document.grid;
+  const SelectionRect& block = gestures.moveBlock;
+  if (!block.Valid()) return;
+  const int64_t dx = gestures.moveOffset.column;
+  const int64_t dy = gestures.moveOffset.row;
+  const IndexSpan rows = RowsTouching(paint, band, above, below);
+  const int64_t top = std::max<int64_t>(block.top + dy, rows.first);
+  const int64_t bottom = std::min<int64_t>(block.bottom + dy, rows.last);
+  const int64_t left = std::max<int64_t>(block.left + dx, paint.range.firstColumn);
+  const int64_t right = std::min<int64_t>(block.right + dx, int64_t{paint.range.endColumn} - 1);
+  const std::vector<uint8_t>& flags = workspace.selection.selectionFlags;
+  for (int64_t row = top; row <= bottom; ++row) {
+    const int64_t from = row - dy;
+    if (from < 0 || from >= grid.height) continue;
+    for (int64_t column = left; column <= right; ++column) {
+      const int64_t source = column - dx;
+      if (source < 0 || source >= grid.width) continue;
+      const size_t index = static_cast<size_t>(from) * static_cast<size_t>(grid.width) +
+                           static_cast<size_t>(source);
+      if (flags[index] != 0) {
+        each(static_cast<int32_t>(column), static_cast<int32_t>(row), (*grid.cells)[index]);
+      }
+    }
+  }
+}
+
+// While the selection is moved, its chips at the place it would go to,
+// over the map, as a paste would put them.
+void DrawMovedChips(const MapPaint& paint, Canvas& canvas, const Band& band) {
+  if (!paint.workspace.gestures.moveActive) return;
+  const ViewPort& view = paint.workspace.views[ViewMap];
+  const int32_t cell = paint.sizes.cell;
+  for (int32_t pass = 0; pass < 2; ++pass) {
+    const PixelBuffer* atlas = paint.atlases[static_cast<size_t>(pass)];
+    if (atlas == nullptr) continue;
+    auto send = [&canvas, atlas, cell](std::span<const CanvasTile> tiles) {
+      canvas.BlendTiles(*atlas, cell, tiles);
+    };
+    ShapeBatch<CanvasTile, decltype(send)> tiles(send);
+    ForEachMovedCell(paint, 0, 0, band, [&](int32_t column, int32_t row, MapCell value) {
+      const int32_t chip = CellChip(value, pass);
+      if (chip == 0) return;
+      tiles.Add({0, cell * chip, static_cast<int32_t>(int64_t{column} * cell - view.scrollX),
+                 static_cast<int32_t>(int64_t{row} * cell - view.scrollY)});
+    });
+    tiles.Flush();
+  }
+}
+
+// The frames of the selected cells follow a move.
+void DrawMovedFrames(const MapPaint& paint, Canvas& canvas, const Band& band) {
+  const ViewPort& view = paint.workspace.views[ViewMap];
+  auto frames = SquareBatch(canvas, paint.frame.side);
+  ForEachMovedCell(paint, paint.frameAbove, paint.frameBelow, band,
+                   [&](int32_t column, int32_t row, MapCell) {
+                     frames.Add(paint.frame.Corner(column, row, view));
+                   });
+}
+
 void DrawSelection(const MapPaint& paint, Canvas& canvas, const Band& band) {
   const Workspace& workspace = paint.workspace;
   const MapGrid& grid = workspace.document.grid;
@@ -256,7 +322,9 @@ void DrawSelection(const MapPaint& paint, Canvas& canvas, const Band& band) {
   const int32_t thick = paint.sizes.thick;
   const SquareGeometry& frame = paint.frame;
   canvas.SetPen({thick, display.mapCopyFrameColor});
-  {
+  if (workspace.gestures.moveActive) {
+    DrawMovedFrames(paint, canvas, band);
+  } else {
     const IndexSpan rows = RowsTouching(paint, band, paint.frameAbove, paint.frameBelow);
     auto frames = SquareBatch(canvas, frame.side);
     for (auto row = static_cast<int32_t>(rows.first); row <= rows.last; ++row) {
@@ -274,13 +342,15 @@ void DrawSelection(const MapPaint& paint, Canvas& canvas, const Band& band) {
       }
     }
   }
-  if (!selection.selectionDragActive) return;
-  canvas.SetPen(
-      {thick, selection.dragDeselects ? display.mapDeselectFrameColor : display.mapCopyFrameColor});
+  // A rectangle being stamped is drawn as one being selected.
+  const bool stamping = workspace.gestures.stampActive;
+  if (!selection.selectionDragActive && !stamping) return;
+  const bool deselects = selection.dragDeselects && !stamping;
+  canvas.SetPen({thick, deselects ? display.mapDeselectFrameColor : display.mapCopyFrameColor});
   // A frame stays within its cell and one pixel beyond, so cells more than
   // one away from the band cannot show.
   const int32_t cell = paint.sizes.cell;
-  const SelectionRect& rect = selection.selectionRect;
+  const SelectionRect& rect = stamping ? workspace.gestures.stampRect : selection.selectionRect;
   const IndexSpan columns = TouchingSpan(view.scrollX, canvas.Width(), cell, 1);
   const IndexSpan rows =
       TouchingSpan(int64_t{view.scrollY} + band.top, band.bottom - band.top, cell, 1);
@@ -366,6 +436,7 @@ void ComposeBand(const MapPaint& paint, Canvas& canvas, const Band& band) {
   }
   canvas.SetPen({sizes.thick, display.mapAttrFrameColor});
   DrawChipPasses(paint, canvas, band);
+  DrawMovedChips(paint, canvas, band);
   DrawSelection(paint, canvas, band);
   if (display.showGrid) {
     DrawGrid(canvas, contentWidth, contentHeight, 32, display.mapZoom, gridPen, view);

@@ -8,6 +8,7 @@
 #include "editing/area_fill.h"
 #include "editing/chip_registration.h"
 #include "editing/point_to_cell.h"
+#include "editing/stamp_pattern.h"
 #include "editing/undo_history.h"
 #include "tools/selection_ops.h"
 
@@ -24,12 +25,6 @@ bool CurrentSheetLoaded(const ChipSheetTable& sheets) {
          sheets.Current().Loaded();
 }
 
-// What every tool needs: a loaded current sheet, a map with cells and a zoom.
-// An empty map is legal but no tool may change it.
-bool ToolsReady(const Workspace& ws) {
-  return CurrentSheetLoaded(ws.sheets) && HasCells(ws.document.grid) && ws.display.mapZoom > 0.0f;
-}
-
 // Cells times cell pixels, saturated: a very wide map must not overflow.
 int32_t ContentPixels(int32_t cells, int32_t cellPixels) {
   return static_cast<int32_t>(std::min<int64_t>(static_cast<int64_t>(cells) * cellPixels,
@@ -39,6 +34,8 @@ int32_t ContentPixels(int32_t cells, int32_t cellPixels) {
 CellPoint CellAt(const Workspace& ws, PixelPoint point) {
   return MapPointToCell(point, ws.document.grid, ws.display.mapZoom, ws.views[ViewMap]);
 }
+
+}  // namespace
 
 void CollectMarkedChips(const ChipSheet& sheet, MapEditState& edit) {
   edit.originColumn = sheet.chipColumns;
@@ -60,6 +57,8 @@ void CollectMarkedChips(const ChipSheet& sheet, MapEditState& edit) {
     }
   }
 }
+
+namespace {
 
 bool Registered(const PlacementItem& item) {
   return item.tableColumn >= 0 && item.tableRow >= 0;
@@ -104,10 +103,13 @@ void PlaceMarkedChips(Workspace& ws, CellPoint cell, Messages& messages) {
   for (int32_t i = 0; i < edit.placementCount; ++i) {
     PlacementItem& item = edit.placement[static_cast<size_t>(i)];
     RegisterChip(ws.document, ws.sheets, ws.display.mapZoom, item);
-    if (Registered(item))
+    if (Registered(item) && !ws.gestures.randomPlacement)
       PlaceItemWith(ws.document.grid, edit, cell.column, cell.row, item, &batch);
   }
   batch.Commit();
+  if (ws.gestures.randomPlacement) {
+    PlaceRandomChip(ws.document.grid, edit, cell.column, cell.row, ws.gestures.random);
+  }
 }
 
 void ToggleMarked(MapGrid& grid, CellPoint cell, MapCell flag, MapCell mark) {
@@ -118,6 +120,10 @@ void ToggleMarked(MapGrid& grid, CellPoint cell, MapCell flag, MapCell mark) {
 }
 
 }  // namespace
+
+bool ToolsReady(const Workspace& ws) {
+  return CurrentSheetLoaded(ws.sheets) && HasCells(ws.document.grid) && ws.display.mapZoom > 0.0f;
+}
 
 MapTool ChooseMapTool(const HeldKeys& keys, int32_t paletteMode) {
   if (keys.v) return MapTool::Paste;
@@ -220,10 +226,15 @@ ToolResult OnMapMouseMove(Workspace& ws, PixelPoint point, const HeldKeys& keys,
     MarkDocumentChanged(ws);
   } else {
     if (ws.edit.placementCount > 0) MarkDocumentChanged(ws);
+    if (ws.gestures.randomPlacement) {
+      PlaceRandomChip(grid, ws.edit, cell.column, cell.row, ws.gestures.random);
+    }
     AreaFillBatch batch(grid);
     for (int32_t i = 0; i < ws.edit.placementCount; ++i) {
       const PlacementItem& item = ws.edit.placement[static_cast<size_t>(i)];
-      if (Registered(item)) PlaceItemWith(grid, ws.edit, cell.column, cell.row, item, &batch);
+      if (Registered(item) && !ws.gestures.randomPlacement) {
+        PlaceItemWith(grid, ws.edit, cell.column, cell.row, item, &batch);
+      }
     }
     batch.Commit();
   }

@@ -24,7 +24,12 @@ struct ToolResult {
   bool updateTitle = false;  // chip usage may have changed: rebuild the caption
   bool repaint = false;      // repaint the whole map view
   PenCursor cursor = PenCursor::Keep;
+  int64_t replacedCells = -1;  // >= 0: tell the user how many cells a replace changed
 };
+
+// What every tool needs: a loaded current sheet, a map with cells and a zoom.
+// An empty map is legal but no tool may change it.
+bool ToolsReady(const Workspace& workspace);
 
 // The tool a left-button press uses: held keys first, then the palette mode.
 enum class MapTool { Paste, Select, Erase, CollisionPaint, PriorityPaint, Place };
@@ -46,6 +51,10 @@ ToolResult OnMapMouseMove(Workspace& workspace, PixelPoint point, const HeldKeys
 // Left button released: ends a selection drag and the stroke. While the mouse
 // gate is closed it only opens the gate.
 ToolResult OnMapButtonUp(Workspace& workspace, const HeldKeys& keys);
+
+// Collects the chips marked in the current sheet into the placement list
+// (at most 256, row by row) with the origin of their bounding box.
+void CollectMarkedChips(const ChipSheet& sheet, MapEditState& edit);
 
 // Stamps one placement item with the top-left of the marked chips' bounding
 // box at (column, row); parts beyond the right or bottom edge are dropped. In

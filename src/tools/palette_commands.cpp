@@ -122,6 +122,11 @@ PaletteEffect RunPaletteCommand(Workspace& ws, int32_t command) {
     case PaletteCommandTransparency:
       effect.action = PaletteShellAction::TransparencyDialog;
       return effect;
+    case PaletteCommandRandomPlacement:
+      ws.gestures.randomPlacement = !ws.gestures.randomPlacement;
+      // The caption shows whether it is on.
+      effect.paletteTitle = PaletteModeTitle(ws.palette.mode);
+      return effect;
     default:
       break;
   }

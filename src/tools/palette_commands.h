@@ -31,6 +31,7 @@ inline constexpr int32_t PaletteCommandDeselectColor = 40310;
 inline constexpr int32_t PaletteCommandBorderColor = 40311;
 inline constexpr int32_t PaletteCommandBackgroundColor = 40312;
 inline constexpr int32_t PaletteCommandTransparency = 40313;
+inline constexpr int32_t PaletteCommandRandomPlacement = 40320;
 
 // The palette window's title in each mode (also the mode's name).
 std::string_view PaletteModeTitle(int32_t mode);

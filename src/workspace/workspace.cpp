@@ -35,6 +35,7 @@ void ReleaseDocument(Workspace& ws) {
 
   ws.palette.ResetDrag();
   ws.edit.ClearPlacement();
+  ws.gestures.EndDrags();
   doc.fileList.Clear();
   ws.sheets.sheetCount = 0;
   ws.sheets.currentSheet = 0;

@@ -9,6 +9,7 @@
 #include "document/map_document.h"
 #include "document/view_port.h"
 #include "editing/edit_state.h"
+#include "editing/gesture_state.h"
 #include "editing/selection.h"
 #include "editing/undo_history.h"
 #include "palette/palette_state.h"
@@ -40,6 +41,7 @@ struct Workspace {
   FolderSettings folders;
   MapEditState edit;
   InputState input;
+  MapGestureState gestures;
   SelectionState selection;
   PasteBlock paste;
   UndoHistory undo;

@@ -44,7 +44,9 @@ TEST(MenuTablesTest, PopupsAndItemPositions) {
   EXPECT_EQ(palette.popups[4].items[3].text, "150%(&J)");
   const MenuModel context = LoadMenuModel(MenuMapContext);
   ASSERT_EQ(context.popups.size(), 1u);
-  ASSERT_EQ(context.popups[0].items.size(), 9u);
+  ASSERT_EQ(context.popups[0].items.size(), 11u);
+  EXPECT_EQ(context.popups[0].items[10].id, CommandReplaceChip);
+  EXPECT_EQ(palette.popups[1].items[5].id, CommandRandomPlacement);
   EXPECT_EQ(context.popups[0].items[3].keyHint, "[Y]+Click");
   EXPECT_EQ(context.popups[0].items[4].id, CommandClearBackground);
   // Every map command has one item, except the accelerator-only toggle.
