@@ -3,6 +3,7 @@
 #include "editing/bulk_operations.h"
 #include "editing/undo_history.h"
 #include "files/binary_document.h"
+#include "files/engine_map_import.h"
 #include "files/open_document.h"
 #include "platform/messages.h"
 #include "resources/menu_tables.h"
@@ -58,7 +59,7 @@ void ApplyToolResult(EditorContext& c, const ToolResult& result) {
 
 void OpenDocumentAndRefresh(EditorContext& c, const std::string& path) {
   OpenRefresh refresh;
-  OpenDocument(c.workspace, path, c.messages, refresh);
+  OpenMapFile(c.workspace, path, c.decoder, c.messages, refresh);
   ApplyOpenRefresh(c, refresh);
 }
 
@@ -68,6 +69,7 @@ void ApplyOpenRefresh(EditorContext& c, const OpenRefresh& refresh) {
     c.shell.RefreshMapExtent();
     c.shell.RefreshPaletteExtent();
   }
+  if (refresh.sheetMenu) c.shell.RebuildSheetMenu();
   if (refresh.palette) c.shell.RepaintPalette();
   c.shell.RepaintMap();
   ShowMissingImages(refresh, c.messages);

@@ -84,6 +84,9 @@ struct TileRecord {
   std::array<TileProperty, 4> properties{};
   size_t count = 0;
   void Add(std::string_view name, bool value) { properties[count++] = {name, value}; }
+  // Where the chip came from, "FILE:COLUMN:ROW", so that opening the map
+  // again finds the chip files rather than the atlas; empty: not written.
+  std::string chip;
 };
 
 struct Tileset {
@@ -98,7 +101,8 @@ struct Tileset {
 
 // The used chips of a table with their attributes; priority exists in the
 // layer table only.
-std::vector<TileRecord> ChipTiles(const ChipTable& table, bool withPriority) {
+std::vector<TileRecord> ChipTiles(const ChipTable& table, const ChipFileList& files,
+                                  bool withPriority) {
   std::vector<TileRecord> tiles;
   for (int32_t slot = 1; slot < ChipTableSlots; ++slot) {
     const ChipEntry& entry = table.entries[static_cast<size_t>(slot)];
@@ -107,6 +111,12 @@ std::vector<TileRecord> ChipTiles(const ChipTable& table, bool withPriority) {
     tile.id = slot;
     tile.Add("collision", (entry.attributes & EntryFlagCollision) != 0);
     if (withPriority) tile.Add("priority", (entry.attributes & EntryFlagPriority) != 0);
+    if (entry.file >= 0 && entry.file < ChipFileSlots) {
+      const std::string& name = files.names[static_cast<size_t>(entry.file)];
+      if (!name.empty() && FitsEngineMapText(name)) {
+        tile.chip = name + ":" + std::to_string(entry.column) + ":" + std::to_string(entry.row);
+      }
+    }
     tiles.push_back(tile);
   }
   return tiles;
@@ -175,6 +185,9 @@ bool WriteTmx(BlockWriter& out, const MapGrid& grid, const std::array<Tileset, 3
         out << "<property name=\"" << tile.properties[p].name << "\" type=\"bool\" value=\""
             << BoolText(tile.properties[p].value) << "\"/>";
       }
+      if (!tile.chip.empty()) {
+        out << "<property name=\"kelvorChip\" value=\"" << XmlText(tile.chip) << "\"/>";
+      }
       out << "</properties></tile>\n";
     }
     out << " </tileset>\n";
@@ -218,6 +231,10 @@ bool WriteTmj(BlockWriter& out, const MapGrid& grid, const std::array<Tileset, 3
       for (size_t p = 0; p < tile.count; ++p) {
         out << (p > 0 ? "," : "") << "{\"name\":\"" << tile.properties[p].name
             << "\",\"type\":\"bool\",\"value\":" << BoolText(tile.properties[p].value) << "}";
+      }
+      if (!tile.chip.empty()) {
+        out << ",{\"name\":\"kelvorChip\",\"type\":\"string\",\"value\":" << JsonString(tile.chip)
+            << "}";
       }
       out << "]}";
       tileSeparator = ",\n   ";
@@ -278,9 +295,9 @@ bool SerializeEngineMap(ByteSink& sink, const MapDocument& document, EngineMapFo
   if (!MapHasCells(grid)) return false;
   const std::array<Tileset, 3> tilesets = {{
       {BackgroundFirstGid, "background", ChipTableSlots, AtlasColumns, images.background, AtlasSize,
-       ChipTiles(document.tables[LevelBackground], false)},
+       ChipTiles(document.tables[LevelBackground], document.fileList, false)},
       {LayerFirstGid, "layer", ChipTableSlots, AtlasColumns, images.layer, AtlasSize,
-       ChipTiles(document.tables[LevelLayer], true)},
+       ChipTiles(document.tables[LevelLayer], document.fileList, true)},
       {FlagsFirstGid, "flags", FlagTileCount, FlagTileColumns, images.flags, FlagTilesSide,
        FlagTiles()},
   }};
