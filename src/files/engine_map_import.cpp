@@ -82,6 +82,13 @@ std::vector<uint32_t> DistinctGids(const EngineTileLayer& layer) {
   return found;
 }
 
+// A name the chip file list can hold: a plain file name of at most 259 bytes.
+bool FitsFileList(const std::string& name) {
+  return !name.empty() && name.size() < static_cast<size_t>(MaxStoredNameBytes) && name != "." &&
+         name != ".." && name.find('/') == std::string::npos &&
+         name.find('\\') == std::string::npos && name.find('\0') == std::string::npos;
+}
+
 // "FILE:COLUMN:ROW"; the name may hold colons itself.
 bool ParseKelvorChip(const std::string& text, std::string& file, int32_t& column, int32_t& row) {
   const size_t second = text.rfind(':');
@@ -94,7 +101,7 @@ bool ParseKelvorChip(const std::string& text, std::string& file, int32_t& column
            value < (1 << 24);
   };
   file = text.substr(0, first);
-  return file.find('/') == std::string::npos && file.find('\\') == std::string::npos &&
+  return FitsFileList(file) &&
          number(std::string_view(text).substr(first + 1, second - first - 1), column) &&
          number(std::string_view(text).substr(second + 1), row);
 }
@@ -147,6 +154,9 @@ class ImportBuilder {
     source.column = static_cast<int32_t>(x / ChipSize);
     source.row = static_cast<int32_t>(y / ChipSize);
     source.file = fs::path(tileset.imagePath).filename().string();
+    if (!FitsFileList(source.file)) {
+      return Refuse(EngineRefusalCode::ImageUnreadable, tileset.imagePath);
+    }
     return PlanCopy(tileset.imagePath, source.file);
   }
 
