@@ -26,34 +26,39 @@ bool DecodeBase64(std::string_view text, std::vector<uint8_t>& out) {
     for (int8_t i = 0; i < 64; ++i) table[static_cast<uint8_t>(digits[i])] = i;
     return table;
   }();
-  out.clear();
-  out.reserve(text.size() / 4 * 3);
+  out.resize(text.size() / 4 * 3 + 3);
+  size_t written = 0;
   uint32_t bits = 0;
   int count = 0;
   size_t padding = 0;
   for (const char c : text) {
-    if (c == ' ' || c == '\n' || c == '\r' || c == '\t') continue;
-    if (c == '=') {
-      ++padding;
-      continue;
-    }
     const int8_t value = values[static_cast<uint8_t>(c)];
-    if (value < 0 || padding > 0) return false;
+    if (value < 0) {
+      if (c == '=') {
+        ++padding;
+        continue;
+      }
+      if (c == ' ' || c == '\n' || c == '\r' || c == '\t') continue;
+      return false;
+    }
+    if (padding > 0) return false;
     bits = (bits << 6) | static_cast<uint32_t>(value);
     if (++count == 4) {
-      out.push_back(static_cast<uint8_t>(bits >> 16));
-      out.push_back(static_cast<uint8_t>(bits >> 8));
-      out.push_back(static_cast<uint8_t>(bits));
+      out[written] = static_cast<uint8_t>(bits >> 16);
+      out[written + 1] = static_cast<uint8_t>(bits >> 8);
+      out[written + 2] = static_cast<uint8_t>(bits);
+      written += 3;
       count = 0;
       bits = 0;
     }
   }
   if (count == 1 || padding > 2) return false;
-  if (count == 2) out.push_back(static_cast<uint8_t>(bits >> 4));
+  if (count == 2) out[written++] = static_cast<uint8_t>(bits >> 4);
   if (count == 3) {
-    out.push_back(static_cast<uint8_t>(bits >> 10));
-    out.push_back(static_cast<uint8_t>(bits >> 2));
+    out[written++] = static_cast<uint8_t>(bits >> 10);
+    out[written++] = static_cast<uint8_t>(bits >> 2);
   }
+  out.resize(written);
   return true;
 }
 
@@ -126,28 +131,32 @@ bool Unzstd(const std::vector<uint8_t>& in, size_t wanted, std::vector<uint8_t>&
   return out.size() == wanted;
 }
 
+bool IsSpace(char c) {
+  return c == ' ' || c == '\n' || c == '\r' || c == '\t';
+}
+
 bool ParseCsv(std::string_view text, size_t expected, std::vector<uint32_t>& gids) {
+  // Room for what the text can really hold, never for what a map claims.
   gids.clear();
-  size_t i = 0;
-  const auto skipSpace = [&] {
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-  };
-  skipSpace();
-  while (i < text.size()) {
+  gids.reserve(std::min(expected, text.size() / 2 + 1));
+  const char* at = text.data();
+  const char* const end = at + text.size();
+  while (at != end && IsSpace(*at)) ++at;
+  while (at != end) {
     if (gids.size() == expected) return false;
     uint64_t value = 0;
-    const size_t start = i;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-      value = value * 10 + static_cast<uint64_t>(text[i] - '0');
+    const char* start = at;
+    while (at != end && static_cast<unsigned>(*at - '0') < 10u) {
+      value = value * 10 + static_cast<unsigned>(*at - '0');
       if (value > UINT32_MAX) return false;
-      ++i;
+      ++at;
     }
-    if (i == start) return false;
+    if (at == start) return false;
     gids.push_back(static_cast<uint32_t>(value));
-    skipSpace();
-    if (i < text.size() && text[i] == ',') {
-      ++i;
-      skipSpace();
+    while (at != end && IsSpace(*at)) ++at;
+    if (at != end && *at == ',') {
+      ++at;
+      while (at != end && IsSpace(*at)) ++at;
     }
   }
   return gids.size() == expected;

@@ -2,7 +2,9 @@
 
 #include <charconv>
 #include <cstring>
+#include <vector>
 
+#include "base/parallel.h"
 #include "document/map_document.h"
 #include "files/engine_map_export.h"
 #include "files/engine_map_source.h"
@@ -113,8 +115,33 @@ bool ReadData(const pugi::xml_node& node, std::string_view encoding, std::string
   return gids.size() == expected;
 }
 
-bool ReadLayer(const pugi::xml_node& node, const EngineMapSource& map, EngineTileLayer& layer) {
-  layer.name = node.attribute("name").value();
+// A chunk whose data is decoded once the whole map is walked, big layers
+// on several processors at once.
+struct PendingData {
+  size_t layer = 0;
+  size_t chunk = 0;
+  pugi::xml_node node;
+  std::string_view encoding;
+  std::string_view compression;
+};
+
+bool AddChunk(const pugi::xml_node& node, std::string_view encoding, std::string_view compression,
+              EngineChunk chunk, EngineMapSource& map, std::vector<PendingData>& pending) {
+  EngineTileLayer& layer = map.layers.back();
+  if (encoding.empty()) {
+    const size_t cells = static_cast<size_t>(chunk.width) * static_cast<size_t>(chunk.height);
+    if (!ReadData(node, encoding, compression, cells, chunk.gids)) return false;
+  } else {
+    pending.push_back({map.layers.size() - 1, layer.chunks.size(), node, encoding, compression});
+  }
+  layer.chunks.push_back(std::move(chunk));
+  return true;
+}
+
+bool ReadLayer(const pugi::xml_node& node, EngineMapSource& map,
+               std::vector<PendingData>& pending) {
+  map.layers.emplace_back();
+  map.layers.back().name = node.attribute("name").value();
   const pugi::xml_node data = node.child("data");
   if (!data) return false;
   const std::string_view encoding = data.attribute("encoding").value();
@@ -123,10 +150,7 @@ bool ReadLayer(const pugi::xml_node& node, const EngineMapSource& map, EngineTil
     EngineChunk chunk;
     chunk.width = map.width;
     chunk.height = map.height;
-    const size_t cells = static_cast<size_t>(chunk.width) * static_cast<size_t>(chunk.height);
-    if (!ReadData(data, encoding, compression, cells, chunk.gids)) return false;
-    layer.chunks.push_back(std::move(chunk));
-    return true;
+    return AddChunk(data, encoding, compression, std::move(chunk), map, pending);
   }
   for (const pugi::xml_node& chunkNode : data.children("chunk")) {
     int64_t x = 0, y = 0, width = 0, height = 0;
@@ -140,23 +164,20 @@ bool ReadLayer(const pugi::xml_node& node, const EngineMapSource& map, EngineTil
                       static_cast<int32_t>(width),
                       static_cast<int32_t>(height),
                       {}};
-    const size_t cells = static_cast<size_t>(width) * static_cast<size_t>(height);
-    if (!ReadData(chunkNode, encoding, compression, cells, chunk.gids)) return false;
-    layer.chunks.push_back(std::move(chunk));
+    if (!AddChunk(chunkNode, encoding, compression, std::move(chunk), map, pending)) return false;
   }
   return true;
 }
 
-bool ReadLayers(const pugi::xml_node& parent, EngineMapSource& map, int depth) {
+bool ReadLayers(const pugi::xml_node& parent, EngineMapSource& map,
+                std::vector<PendingData>& pending, int depth) {
   if (depth > 64) return false;
   for (const pugi::xml_node& node : parent.children()) {
     const std::string_view kind = node.name();
     if (kind == "layer") {
-      EngineTileLayer layer;
-      if (!ReadLayer(node, map, layer)) return false;
-      map.layers.push_back(std::move(layer));
+      if (!ReadLayer(node, map, pending)) return false;
     } else if (kind == "group") {
-      if (!ReadLayers(node, map, depth + 1)) return false;
+      if (!ReadLayers(node, map, pending, depth + 1)) return false;
     } else if (kind == "objectgroup" || kind == "imagelayer") {
       map.ignoredLayers = true;
     }
@@ -208,7 +229,21 @@ EngineRefusal ParseTmx(std::string_view text, const std::string& folder,
     }
     map.tilesets.push_back(std::move(tileset));
   }
-  if (!ReadLayers(root, map, 0)) return Refuse(EngineRefusalCode::Damaged);
+  std::vector<PendingData> pending;
+  if (!ReadLayers(root, map, pending, 0)) return Refuse(EngineRefusalCode::Damaged);
+  std::vector<uint8_t> decoded(pending.size(), 0);
+  RunInParallel(pending.size(), [&](size_t i) {
+    const PendingData& data = pending[i];
+    EngineChunk& chunk = map.layers[data.layer].chunks[data.chunk];
+    const size_t cells = static_cast<size_t>(chunk.width) * static_cast<size_t>(chunk.height);
+    decoded[i] =
+        DecodeLayerData(data.node.child_value(), data.encoding, data.compression, cells, chunk.gids)
+            ? 1
+            : 0;
+  });
+  for (const uint8_t ok : decoded) {
+    if (ok == 0) return Refuse(EngineRefusalCode::Damaged);
+  }
   return {};
 }
 
