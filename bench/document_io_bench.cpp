@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <random>
 #include <string>
@@ -21,6 +22,7 @@
 #include "files/binary_document.h"
 #include "files/chip_blend.h"
 #include "files/engine_map_export.h"
+#include "files/engine_map_import.h"
 #include "files/open_document.h"
 #include "files/text_document.h"
 #include "platform/atomic_file.h"
@@ -285,6 +287,46 @@ void BM_TextLoad(benchmark::State& state) {
   Load<true>(state);
 }
 
+// A big map from another editor opened: read, mapped to a document whose
+// chips all come from the chip files the export names, and committed. The
+// map is our own export of the big document, its chip files in a folder.
+void ImportEngineMap(benchmark::State& state, EngineMapEncoding encoding) {
+  const int32_t side = static_cast<int32_t>(state.range(0));
+  const BigFiles& files = Files(side);
+  MapDocument document;
+  ChipSheetTable sheets;
+  MakeBigDocument(side, document, sheets);
+  const std::filesystem::path chips = files.folder / "chips";
+  std::filesystem::create_directories(chips);
+  for (int32_t i = 0; i < 200; ++i) {
+    std::ofstream(chips / document.fileList.names[static_cast<size_t>(i)]) << "chip";
+  }
+  const std::string map =
+      (files.folder / (encoding == EngineMapEncoding::Zlib ? "zlib.tmx" : "csv.tmx")).string();
+  QtImageEncoder encoder;
+  SilentMessages messages;
+  if (WriteEngineMap(map, document, EngineMapFormat::Tmx, encoding, encoder, MakeQtCanvas,
+                     messages) != EngineMapStatus::Ok) {
+    state.SkipWithError("export failed");
+    return;
+  }
+  SelectionState selection;
+  QtImageDecoder decoder;
+  for (auto _ : state) {
+    EngineMapImport import;
+    if (ReadEngineMap(map, chips.string(), decoder, import) || !import.copies.empty() ||
+        !CommitParsedDocument(std::move(import.document), document, sheets, selection)) {
+      state.SkipWithError("import failed");
+    }
+  }
+}
+void BM_ImportTmxCsv(benchmark::State& state) {
+  ImportEngineMap(state, EngineMapEncoding::Csv);
+}
+void BM_ImportTmxZlib(benchmark::State& state) {
+  ImportEngineMap(state, EngineMapEncoding::Zlib);
+}
+
 // The editor's open sequence for a big binary document, as its map window
 // runs it, up to the first picture of the map view (offscreen, a full-HD
 // window): the document read and applied to the sheets it names, the
@@ -354,6 +396,8 @@ KELVOR_IO_BENCH(BM_EngineMapSave, ->Arg(4096));
 KELVOR_IO_BENCH(BM_PlainReadText, ->Arg(1024)->Arg(4096));
 KELVOR_IO_BENCH(BM_TextLoad, ->Arg(1024)->Arg(4096));
 KELVOR_IO_BENCH(BM_OpenToFirstPaint, ->Arg(4096));
+KELVOR_IO_BENCH(BM_ImportTmxCsv, ->Arg(4096));
+KELVOR_IO_BENCH(BM_ImportTmxZlib, ->Arg(4096));
 
 KELVOR_RATIO_TARGET("binary-save-4096", "BM_BinarySave/4096/min_time:1.000/real_time",
                     "BM_PlainWriteBinarySize/4096/min_time:1.000/real_time", 2.0);
@@ -371,6 +415,13 @@ KELVOR_RATIO_TARGET("text-load-1024", "BM_TextLoad/1024/min_time:1.000/real_time
                     "BM_PlainReadText/1024/min_time:1.000/real_time", 10.0);
 KELVOR_RATIO_TARGET("open-4096-first-paint", "BM_OpenToFirstPaint/4096/min_time:1.000/real_time",
                     "BM_BinaryLoad/4096/min_time:1.000/real_time", 1.5);
+
+// A map from another editor opens about as fast as our own text form, and
+// its compressed form within a few times our binary form.
+KELVOR_RATIO_TARGET("import-tmx-4096", "BM_ImportTmxCsv/4096/min_time:1.000/real_time",
+                    "BM_TextLoad/4096/min_time:1.000/real_time", 1.5);
+KELVOR_RATIO_TARGET("import-tmx-zlib-4096", "BM_ImportTmxZlib/4096/min_time:1.000/real_time",
+                    "BM_BinaryLoad/4096/min_time:1.000/real_time", 3.0);
 
 }  // namespace
 }  // namespace kelvor

@@ -63,6 +63,8 @@ kelvor-cli converts and exports maps without a display, for build
 pipelines.")
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# dpkg-shlibdeps finds the shared libraries (Qt, zlib, zstd, pugixml, ...);
+# nlohmann/json is headers only and needs nothing at run time.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Japanese fonts for the interface, more picture formats for chip sets and
 # exports, xdg-open for the manual, and Qt's own translations so that the

@@ -455,6 +455,80 @@ These places were searched:
         <source> [ﾗﾝﾀﾞﾑ]</source>
         <translation> [Random]</translation>
     </message>
+    <message>
+        <source>TMX/JSON ﾏｯﾌﾟ (*.tmx *.tmj *.json)</source>
+        <translation>TMX/JSON maps (*.tmx *.tmj *.json)</translation>
+    </message>
+    <message>
+        <source>正方向(orthogonal)以外のﾏｯﾌﾟは読み込めません
+%s</source>
+        <translation>Only orthogonal maps can be opened
+%s</translation>
+    </message>
+    <message>
+        <source>ﾀｲﾙの大きさが 32 x 32 ではありません
+%s</source>
+        <translation>The tiles are not 32 x 32
+%s</translation>
+    </message>
+    <message>
+        <source>ﾁｯﾌﾟのﾚｲﾔｰが 2 つより多くあります
+%s</source>
+        <translation>The map has more than two chip layers
+%s</translation>
+    </message>
+    <message>
+        <source>ﾏｯﾌﾟが 16384 x 16384 より大きいです
+%s</source>
+        <translation>The map is larger than 16384 x 16384
+%s</translation>
+    </message>
+    <message>
+        <source>ﾁｯﾌﾟが 255 個を超えます
+%s</source>
+        <translation>More than 255 chips on one level
+%s</translation>
+    </message>
+    <message>
+        <source>画像ﾌｧｲﾙが 256 個を超えます%s</source>
+        <translation>More than 256 image files%s</translation>
+    </message>
+    <message>
+        <source>反転・回転したﾀｲﾙは読み込めません
+%s</source>
+        <translation>Flipped or rotated tiles cannot be opened
+%s</translation>
+    </message>
+    <message>
+        <source>ﾀｲﾙｾｯﾄの画像を読み込めません
+%s</source>
+        <translation>A tileset image cannot be read
+%s</translation>
+    </message>
+    <message>
+        <source>ﾀｲﾙｾｯﾄの画像から 32 x 32 のﾁｯﾌﾟが取れません
+%s</source>
+        <translation>A tileset image does not give whole 32 x 32 chips
+%s</translation>
+    </message>
+    <message>
+        <source>ﾁｯﾌﾟｾｯﾄ ﾌｫﾙﾀﾞに同じ名前の別の画像があります
+%s</source>
+        <translation>The chip-set folder holds another image of the same name
+%s</translation>
+    </message>
+    <message>
+        <source>ﾏｯﾌﾟにﾀｲﾙがありません%s</source>
+        <translation>The map holds no tiles%s</translation>
+    </message>
+    <message>
+        <source>ｵﾌﾞｼﾞｪｸﾄ ﾚｲﾔｰと画像ﾚｲﾔｰは読み込みません</source>
+        <translation>Object layers and image layers are not read</translation>
+    </message>
+    <message>
+        <source>%d 個の画像をﾁｯﾌﾟｾｯﾄ ﾌｫﾙﾀﾞにｺﾋﾟｰします</source>
+        <translation>%d images will be copied into the chip-set folder</translation>
+    </message>
 </context>
 <context>
     <name>ChipFolderDialog</name>

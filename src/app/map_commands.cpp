@@ -8,6 +8,7 @@
 #include "editing/bulk_operations.h"
 #include "editing/undo_history.h"
 #include "files/binary_document.h"
+#include "files/engine_map_import.h"
 #include "files/open_document.h"
 #include "files/unsaved_changes.h"
 #include "platform/messages.h"
@@ -91,7 +92,7 @@ void ReplaceDocumentWith(EditorContext& c, const std::string& path) {
 
 void OpenDocumentAndRefresh(EditorContext& c, const std::string& path) {
   OpenRefresh refresh;
-  OpenDocument(c.workspace, path, c.messages, refresh);
+  OpenMapFile(c.workspace, path, c.decoder, c.messages, refresh);
   ApplyOpenRefresh(c, refresh);
 }
 
@@ -101,6 +102,7 @@ void ApplyOpenRefresh(EditorContext& c, const OpenRefresh& refresh) {
     c.shell.RefreshMapExtent();
     c.shell.RefreshPaletteExtent();
   }
+  if (refresh.sheetMenu) c.shell.RebuildSheetMenu();
   if (refresh.palette) c.shell.RepaintPalette();
   c.shell.RepaintMap();
   ShowMissingImages(refresh, c.messages);

@@ -24,6 +24,16 @@ void QtMessages::ShowBox(std::string_view text, std::string_view caption, Messag
   box.exec();
 }
 
+void QtMessages::ShowDetailed(std::string_view format, std::string_view detail,
+                              std::string_view caption, MessageIcon icon) {
+  Show(FillDetail(Tr(format).toStdString(), detail), caption, icon);
+}
+
+bool QtMessages::AskYesNoDetailed(std::string_view format, std::string_view detail,
+                                  std::string_view caption) {
+  return AskYesNo(FillDetail(Tr(format).toStdString(), detail), caption);
+}
+
 bool QtMessages::AskYesNo(std::string_view text, std::string_view caption) {
   QMessageBox box(QMessageBox::NoIcon, Tr(caption), Tr(text), QMessageBox::Yes | QMessageBox::No,
                   owner_);

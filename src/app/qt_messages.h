@@ -18,6 +18,11 @@ class QtMessages : public Messages {
   void ShowUnowned(std::string_view text, std::string_view caption, MessageIcon icon) override;
   bool AskYesNo(std::string_view text, std::string_view caption) override;
   Answer AskYesNoCancel(std::string_view text, std::string_view caption) override;
+  // The format is translated before the detail goes in.
+  void ShowDetailed(std::string_view format, std::string_view detail, std::string_view caption,
+                    MessageIcon icon) override;
+  bool AskYesNoDetailed(std::string_view format, std::string_view detail,
+                        std::string_view caption) override;
   void BeginWait() override;
   void EndWait() override;
 

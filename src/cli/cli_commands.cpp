@@ -15,6 +15,7 @@
 #include "editing/bulk_operations.h"
 #include "files/binary_document.h"
 #include "files/engine_map_export.h"
+#include "files/engine_map_import.h"
 #include "files/image_export.h"
 #include "files/map_data_export.h"
 #include "files/open_document.h"
@@ -29,6 +30,8 @@ namespace {
 
 constexpr const char* Usage =
     "usage: kelvor-cli info DOC [--chips DIR] [--json]\n"
+    "       (DOC may also be a TMX or TMJ map; its tileset images are copied into\n"
+    "       the chip-set folder when it is converted)\n"
     "       kelvor-cli convert DOC OUT --to binary|text|mapdata [--chips DIR] [--optimize]\n"
     "       kelvor-cli convert DOC OUT --to tmx|tmj [--encoding csv|zlib] [--chips DIR] "
     "[--optimize]\n"
@@ -159,7 +162,15 @@ int Info(const Options& options, const std::string& exeFolder, std::ostream& out
          std::ostream& err) {
   if (options.operands.size() != 1) return Fail(err, "info needs exactly one document");
   const std::string& path = options.operands[0];
-  ProbedDocument probed = ProbeDocument(path);
+  size_t imagesToCopy = 0;
+  ProbedDocument probed;
+  if (EngineMapKindOf(path) != EngineMapKind::None) {
+    QtImageDecoder decoder;
+    probed =
+        ProbeEngineMap(path, ChipFolderPath(exeFolder, options.chipFolder), decoder, imagesToCopy);
+  } else {
+    probed = ProbeDocument(path);
+  }
   if (!probed.ok) return Fail(err, path + ": " + probed.reason);
 
   // What the file itself holds, taken before the parsed document is handed
@@ -213,6 +224,9 @@ int Info(const Options& options, const std::string& exeFolder, std::ostream& out
           << "}";
     }
     out << "]";
+    if (probed.form == "tmx" || probed.form == "tmj") {
+      out << ",\"imagesToCopy\":" << imagesToCopy;
+    }
     if (withSheets) {
       out << ",\"sheets\":[";
       for (size_t i = 0; i < sheetList.size(); ++i) {
@@ -243,6 +257,9 @@ int Info(const Options& options, const std::string& exeFolder, std::ostream& out
         << Hex(record.transparentColor) << ", " << record.chipColumns << " x " << record.chipRows
         << " chips\n";
   }
+  if (probed.form == "tmx" || probed.form == "tmj") {
+    out << "images to copy: " << imagesToCopy << "\n";
+  }
   if (withSheets) {
     out << "sheets: " << sheetList.size() << "\n";
     for (const SheetSummary& sheet : sheetList) {
@@ -264,10 +281,29 @@ void WarnOfMissingImages(const Workspace& workspace, std::ostream& err) {
   }
 }
 
-// Opens a document the way the editor does; the reason says why not.
-bool OpenForConversion(Workspace& workspace, const std::string& path, std::string& reason) {
+// Opens a document or a map the way the editor does; the reason says why
+// not. A map's tileset images are copied into the chip-set folder without a
+// question: the command asked for the conversion.
+bool OpenForConversion(Workspace& workspace, const std::string& path, std::string& reason,
+                       std::ostream& err) {
   CollectedMessages messages;
   OpenRefresh refresh;
+  QtImageDecoder decoder;
+  if (EngineMapKindOf(path) != EngineMapKind::None) {
+    const std::string chipFolder =
+        ChipFolderPath(workspace.folders.exeFolder, workspace.folders.chipFolder);
+    if (!OpenEngineMap(workspace, path, decoder, messages, refresh, false)) {
+      size_t imagesToCopy = 0;
+      const ProbedDocument probed = ProbeEngineMap(path, chipFolder, decoder, imagesToCopy);
+      reason = probed.ok ? "cannot copy the tileset images into " + chipFolder : probed.reason;
+      return false;
+    }
+    if (refresh.copiedImages > 0) {
+      err << "kelvor-cli: copied " << refresh.copiedImages << " tileset images into " << chipFolder
+          << "\n";
+    }
+    return true;
+  }
   if (OpenDocument(workspace, path, messages, refresh)) return true;
   const ProbedDocument probed = ProbeDocument(path);
   reason = probed.ok ? "the document cannot be opened" : probed.reason;
@@ -284,7 +320,7 @@ int ConvertForEngines(const Options& options, const std::string& exeFolder, std:
   }
   std::unique_ptr<Workspace> workspace = StartWorkspace(exeFolder, options.chipFolder);
   std::string reason;
-  if (!OpenForConversion(*workspace, path, reason)) return Fail(err, path + ": " + reason);
+  if (!OpenForConversion(*workspace, path, reason, err)) return Fail(err, path + ": " + reason);
   WarnOfMissingImages(*workspace, err);
   if (options.optimize) OptimizeChipSet(workspace->document, workspace->undo);
 
@@ -336,7 +372,7 @@ int Convert(const Options& options, const std::string& exeFolder, std::ostream& 
     workspace = StartWorkspace(exeFolder, options.chipFolder);
   }
   std::string reason;
-  if (!OpenForConversion(*workspace, path, reason)) return Fail(err, path + ": " + reason);
+  if (!OpenForConversion(*workspace, path, reason, err)) return Fail(err, path + ": " + reason);
   if (options.optimize) OptimizeChipSet(workspace->document, workspace->undo);
 
   CollectedMessages messages;
@@ -399,7 +435,7 @@ int Export(const Options& options, const std::string& exeFolder, std::ostream& e
   // The editor's default folder when none is given.
   std::unique_ptr<Workspace> workspace = StartWorkspace(exeFolder, options.chipFolder);
   std::string reason;
-  if (!OpenForConversion(*workspace, path, reason)) return Fail(err, path + ": " + reason);
+  if (!OpenForConversion(*workspace, path, reason, err)) return Fail(err, path + ": " + reason);
   WarnOfMissingImages(*workspace, err);
 
   CollectedMessages messages;

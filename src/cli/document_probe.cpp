@@ -3,6 +3,7 @@
 #include "base/ascii.h"
 #include "document/map_document.h"
 #include "files/binary_document.h"
+#include "files/engine_map_import.h"
 #include "files/text_document.h"
 #include "platform/atomic_file.h"
 
@@ -42,6 +43,23 @@ ProbedDocument ProbeDocument(const std::string& path) {
   } else {
     probed.reason = "not a Kelvor document";
   }
+  return probed;
+}
+
+ProbedDocument ProbeEngineMap(const std::string& path, const std::string& chipFolder,
+                              ImageDecoder& decoder, size_t& imagesToCopy) {
+  ProbedDocument probed;
+  const EngineMapKind kind = EngineMapKindOf(path);
+  EngineMapImport import;
+  const EngineRefusal refusal = ReadEngineMap(path, chipFolder, decoder, import);
+  if (refusal) {
+    probed.reason = EngineRefusalReason(refusal);
+    return probed;
+  }
+  probed.ok = true;
+  probed.form = kind == EngineMapKind::Tmx ? "tmx" : "tmj";
+  probed.document = std::move(import.document);
+  imagesToCopy = import.copies.size();
   return probed;
 }
 

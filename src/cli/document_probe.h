@@ -4,6 +4,10 @@
 
 #include "files/document_staging.h"
 
+namespace kelvor {
+class ImageDecoder;
+}
+
 namespace kelvor::cli {
 
 // A document file as the readers see it, without any open document: which
@@ -17,5 +21,11 @@ struct ProbedDocument {
 
 // Tries the text form first and the binary form second, as opening does.
 ProbedDocument ProbeDocument(const std::string& path);
+
+// A TMX or TMJ map as opening would make it a document ("tmx" or "tmj"),
+// its chips looked up in `chipFolder`; nothing is copied or changed.
+// `imagesToCopy` counts the tileset images an open would copy there.
+ProbedDocument ProbeEngineMap(const std::string& path, const std::string& chipFolder,
+                              ImageDecoder& decoder, size_t& imagesToCopy);
 
 }  // namespace kelvor::cli

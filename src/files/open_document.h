@@ -41,6 +41,8 @@ struct OpenRefresh {
   bool title = false;          // the caption's usage counts
   bool scrollExtents = false;  // both views' scroll ranges
   bool palette = false;        // the palette shows re-keyed sheets
+  bool sheetMenu = false;      // sheets were added: the palette's file menu
+  size_t copiedImages = 0;     // tileset images copied into the chip-set folder
   // The chip-set images the document names but the folder lacks, one line
   // each (MissingImageText); empty when none is missing.
   std::string missingImages;

@@ -20,9 +20,11 @@ struct OpenFileType {
   std::string_view pattern;
 };
 
-// The Open dialog offers documents first, then every file.
-inline constexpr std::array<OpenFileType, 2> OpenFileTypes = {{
+// The Open dialog offers documents first, maps from other editors second,
+// then every file.
+inline constexpr std::array<OpenFileType, 3> OpenFileTypes = {{
     {"KV ファイル (*.kv)", "*.kv"},
+    {"TMX/JSON ﾏｯﾌﾟ (*.tmx *.tmj *.json)", "*.tmx *.tmj *.json"},
     {"すべてのファイル (*.*)", "*.*"},
 }};
 

@@ -40,7 +40,36 @@ inline constexpr std::string_view ConfirmMoveDrop =
 inline constexpr std::string_view ReplacedCells = "%d 個のﾏｽを置換しました";
 // Added to the palette window's caption while random placement is on.
 inline constexpr std::string_view RandomPlacementMark = " [ﾗﾝﾀﾞﾑ]";
+// Maps from other editors: why one is not opened; "%s" is the detail.
+inline constexpr std::string_view MapNotOrthogonal =
+    "正方向(orthogonal)以外のﾏｯﾌﾟは読み込めません\n%s";
+inline constexpr std::string_view MapTileSize = "ﾀｲﾙの大きさが 32 x 32 ではありません\n%s";
+inline constexpr std::string_view MapTooManyLayers = "ﾁｯﾌﾟのﾚｲﾔｰが 2 つより多くあります\n%s";
+inline constexpr std::string_view MapTooLarge = "ﾏｯﾌﾟが 16384 x 16384 より大きいです\n%s";
+inline constexpr std::string_view MapTooManyChips = "ﾁｯﾌﾟが 255 個を超えます\n%s";
+inline constexpr std::string_view MapTooManyFiles = "画像ﾌｧｲﾙが 256 個を超えます%s";
+inline constexpr std::string_view MapFlippedTile = "反転・回転したﾀｲﾙは読み込めません\n%s";
+inline constexpr std::string_view MapImageUnreadable = "ﾀｲﾙｾｯﾄの画像を読み込めません\n%s";
+inline constexpr std::string_view MapNotWholeChips =
+    "ﾀｲﾙｾｯﾄの画像から 32 x 32 のﾁｯﾌﾟが取れません\n%s";
+inline constexpr std::string_view MapNameClash = "ﾁｯﾌﾟｾｯﾄ ﾌｫﾙﾀﾞに同じ名前の別の画像があります\n%s";
+inline constexpr std::string_view MapEmpty = "ﾏｯﾌﾟにﾀｲﾙがありません%s";
+inline constexpr std::string_view MapLayersIgnored = "ｵﾌﾞｼﾞｪｸﾄ ﾚｲﾔｰと画像ﾚｲﾔｰは読み込みません";
+// Formatted with the number of images.
+inline constexpr std::string_view CopyImagesQuestion = "%d 個の画像をﾁｯﾌﾟｾｯﾄ ﾌｫﾙﾀﾞにｺﾋﾟｰします";
 }  // namespace texts
+
+// `format` with its first "%s" or "%d" replaced by `detail`.
+inline std::string FillDetail(std::string_view format, std::string_view detail) {
+  std::string text(format);
+  for (size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at + 1)) {
+    if (at + 1 < text.size() && (text[at + 1] == 's' || text[at + 1] == 'd')) {
+      text.replace(at, 2, detail);
+      break;
+    }
+  }
+  return text;
+}
 
 enum class MessageIcon { None, Warning, Error };
 
@@ -56,6 +85,17 @@ class Messages {
   // An OK box that belongs to no window of the program.
   virtual void ShowUnowned(std::string_view text, std::string_view caption, MessageIcon icon) {
     Show(text, caption, icon);
+  }
+  // An OK box whose text is `format` (a text of the program, translated as
+  // a whole) with its one "%s" replaced by `detail`.
+  virtual void ShowDetailed(std::string_view format, std::string_view detail,
+                            std::string_view caption, MessageIcon icon) {
+    Show(FillDetail(format, detail), caption, icon);
+  }
+  // AskYesNo likewise.
+  virtual bool AskYesNoDetailed(std::string_view format, std::string_view detail,
+                                std::string_view caption) {
+    return AskYesNo(FillDetail(format, detail), caption);
   }
   // A Yes/No question; true for Yes.
   virtual bool AskYesNo(std::string_view text, std::string_view caption) = 0;

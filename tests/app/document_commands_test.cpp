@@ -1,3 +1,4 @@
+#include <QImage>
 #include <filesystem>
 
 #include "editor_fixture.h"
@@ -123,6 +124,34 @@ TEST_F(DocumentCommandsTest, DroppedFilesOpenOnlyTheFirst) {
   // Something that is no local file opens nothing.
   window->OpenDroppedFiles({QUrl(QStringLiteral("https://example.org/map.kv"))});
   EXPECT_EQ(ws.document.documentPath, first);
+}
+
+TEST_F(DocumentCommandsTest, ADroppedTmxMapOpensAsADocumentBesideIt) {
+  StartEditor();
+  std::filesystem::create_directories(dir.path() / "maps");
+  QImage forest(64, 32, QImage::Format_ARGB32);
+  forest.fill(qRgba(0, 128, 0, 255));
+  ASSERT_TRUE(forest.save(QString::fromStdString(dir.File("maps/forest.png")), "PNG"));
+  const std::string map = dir.File("maps/stage.tmx");
+  const std::string text = R"(<?xml version="1.0"?>
+<map orientation="orthogonal" width="2" height="1" tilewidth="32" tileheight="32">
+ <tileset firstgid="1" name="forest" tilewidth="32" tileheight="32" tilecount="2" columns="2"><image source="forest.png"/></tileset>
+ <layer name="ground"><data encoding="csv">2,1</data></layer>
+</map>)";
+  WriteFileText(map, text);
+  const int32_t sheetsBefore = ws.sheets.sheetCount;
+  window->OpenDroppedFiles({QUrl::fromLocalFile(QString::fromStdString(map))});
+  ASSERT_EQ(messages.asked.size(), 1u);
+  EXPECT_EQ(messages.asked[0].text, "1 個の画像をﾁｯﾌﾟｾｯﾄ ﾌｫﾙﾀﾞにｺﾋﾟｰします");
+  EXPECT_EQ(ws.document.documentPath, dir.File("maps/stage.kv"));
+  EXPECT_EQ(ws.sheets.sheetCount, sheetsBefore + 1);
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "map_chip" / "forest.png"));
+  EXPECT_EQ(*ws.document.grid.cells, (std::vector<MapCell>{2, 1}));
+
+  window->RunCommand(CommandSave);
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "maps" / "stage.kv"));
+  const std::vector<uint8_t> kept = ReadFileBytes(map);
+  EXPECT_EQ(std::string(kept.begin(), kept.end()), text);
 }
 
 }  // namespace

@@ -147,8 +147,9 @@ TEST_F(SaveAsDialogTest, ChooserOpensOnTheDocumentFolderAndRemembersTheChoice) {
   EXPECT_FALSE(chooser.Choose("", "stage.kv").has_value());
 }
 
-TEST_F(SaveAsDialogTest, OpenDialogOffersDocumentsThenAllFiles) {
+TEST_F(SaveAsDialogTest, OpenDialogOffersDocumentsThenMapsThenAllFiles) {
   EXPECT_EQ(OpenNameFilters(), (QStringList{QStringLiteral("KV ファイル (*.kv)"),
+                                            QStringLiteral("TMX/JSON ﾏｯﾌﾟ (*.tmx *.tmj *.json)"),
                                             QStringLiteral("すべてのファイル (*.*)")}));
   test::WriteFileText(dir.File("stage.kv"), "x");
   FileDialogFolder folder{QString::fromStdString(dir.path().string())};

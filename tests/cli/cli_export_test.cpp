@@ -199,6 +199,7 @@ struct EngineMap {
     QString name;
     QString image;
     std::map<int, std::map<QString, bool>> properties;  // per tile id
+    std::map<int, QString> chips;                       // kelvorChip per tile id
   };
   struct Layer {
     QString name;
@@ -247,7 +248,7 @@ EngineMap ReadTmx(const std::string& path) {
       map.width = a.value("width").toInt();
       map.height = a.value("height").toInt();
     } else if (xml.name() == u"tileset") {
-      map.tilesets.push_back({a.value("firstgid").toInt(), a.value("name").toString(), {}, {}});
+      map.tilesets.push_back({a.value("firstgid").toInt(), a.value("name").toString(), {}, {}, {}});
       tile = -1;
     } else if (xml.name() == u"image") {
       map.tilesets.back().image = a.value("source").toString();
@@ -256,6 +257,9 @@ EngineMap ReadTmx(const std::string& path) {
     } else if (xml.name() == u"property") {
       if (map.tilesets.empty()) {
         map.kelvorVersion = a.value("value").toString();
+      } else if (a.value("name") == u"kelvorChip") {
+        EXPECT_EQ(a.value("type"), u"");  // string, the default
+        map.tilesets.back().chips[tile] = a.value("value").toString();
       } else {
         EXPECT_EQ(a.value("type"), u"bool");
         map.tilesets.back().properties[tile][a.value("name").toString()] =
@@ -286,10 +290,18 @@ EngineMap ReadTmj(const std::string& path) {
   map.height = json["height"].toInt();
   map.kelvorVersion = json["properties"][0]["value"].toString();
   for (const QJsonValue tileset : json["tilesets"].toArray()) {
-    EngineMap::Tileset read{
-        tileset["firstgid"].toInt(), tileset["name"].toString(), tileset["image"].toString(), {}};
+    EngineMap::Tileset read{tileset["firstgid"].toInt(),
+                            tileset["name"].toString(),
+                            tileset["image"].toString(),
+                            {},
+                            {}};
     for (const QJsonValue tile : tileset["tiles"].toArray()) {
       for (const QJsonValue property : tile["properties"].toArray()) {
+        if (property["name"].toString() == "kelvorChip") {
+          EXPECT_EQ(property["type"].toString(), "string");
+          read.chips[tile["id"].toInt()] = property["value"].toString();
+          continue;
+        }
         EXPECT_EQ(property["type"].toString(), "bool");
         read.properties[tile["id"].toInt()][property["name"].toString()] =
             property["value"].toBool();
@@ -371,6 +383,11 @@ TEST_F(CliExportTest, EngineMapsReadBackThroughIndependentReaders) {
     }
     EXPECT_EQ(map.tilesets[0].properties, background);
     EXPECT_EQ(map.tilesets[1].properties, layer);
+    // Where each chip came from, for reading the map back.
+    EXPECT_EQ(map.tilesets[0].chips,
+              (std::map<int, QString>{{1, "a.png:0:0"}, {2, "b.png:0:0"}, {3, "gone.png:0:0"}}));
+    EXPECT_EQ(map.tilesets[1].chips, (std::map<int, QString>{{1, "a.png:1:0"}}));
+    EXPECT_TRUE(map.tilesets[2].chips.empty());
     ASSERT_EQ(map.tilesets[2].properties.size(), 16u);
     for (const auto& [id, flags] : map.tilesets[2].properties) {
       const std::map<QString, bool> expected = {{"collision", (id & 1) != 0},
