@@ -104,6 +104,7 @@ MapWindow::MapWindow(Workspace& workspace, EditorServices services, QWidget* par
   };
   qApp->installEventFilter(&keys_);
   InstallShortcuts();
+  InstallNavigation();
   resize(640, 480);
 }
 

@@ -112,6 +112,10 @@ class MapWindow : public QMainWindow, public ShellActions {
   bool OnKeyPress(QKeyEvent* event);
   HeldKeys KeysWith(const QMouseEvent* event) const;
 
+  // Wheel, zoom gestures, the status line and the overview (map_navigation.cpp).
+  void InstallNavigation();
+  void ZoomMapAbout(int32_t delta, bool reset, QPoint anchor);
+
   Workspace& workspace_;
   std::unique_ptr<Messages> ownMessages_;
   std::unique_ptr<Clipboard> ownClipboard_;

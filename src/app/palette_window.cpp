@@ -10,6 +10,7 @@
 #include "app/menu_state.h"
 #include "app/palette_dispatch.h"
 #include "app/translations.h"
+#include "app/view_navigation.h"
 #include "resources/artwork.h"
 #include "tools/palette_commands.h"
 #include "tools/palette_selection.h"
@@ -42,6 +43,10 @@ PaletteWindow::PaletteWindow(EditorContext& context, QWidget* owner)
   view_->onMousePress = [this](QMouseEvent* e) { OnMousePress(e); };
   view_->onMouseMove = [this](QMouseEvent* e) { OnMouseMove(e); };
   view_->onMouseRelease = [this](QMouseEvent* e) { OnMouseRelease(e); };
+  view_->cellPixels = [this] { return Zoomed(ChipSize, context_.workspace.display.paletteZoom); };
+  view_->onZoom = [this](int32_t delta, bool reset, QPoint anchor) {
+    ZoomAbout(delta, reset, anchor);
+  };
 
   menus_.Build(menuBar(), menu_, [this](int32_t id) { RunCommand(id); });
   for (size_t index = 0; index < menus_.popupCount(); ++index) {
@@ -115,6 +120,21 @@ bool PaletteWindow::IsOwnMenuMnemonic(const QKeyEvent* event) const {
     }
   }
   return false;
+}
+
+void PaletteWindow::ZoomAbout(int32_t delta, bool reset, QPoint anchor) {
+  Workspace& ws = context_.workspace;
+  // As the zoom menu, which is grey without a loaded sheet.
+  if (!ws.sheets.Current().Loaded()) return;
+  const std::span<const float> steps(PaletteZoomSteps);
+  const float from = ws.display.paletteZoom;
+  const float to = reset ? 1.0f : SteppedZoom(steps, from, delta);
+  if (to == from) return;
+  const int32_t oldX = scroll_.scrollX;
+  const int32_t oldY = scroll_.scrollY;
+  RunCommand(CommandPaletteZoomFirst + ZoomStepIndex(steps, to));
+  ScrollToAnchor(scroll_, oldX, oldY, from, ws.display.paletteZoom, anchor.x(), anchor.y());
+  view_->ApplyScroll();
 }
 
 void PaletteWindow::OnMousePress(QMouseEvent* event) {

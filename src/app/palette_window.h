@@ -52,6 +52,8 @@ class PaletteWindow : public QMainWindow {
   void OnMousePress(QMouseEvent* event);
   void OnMouseMove(QMouseEvent* event);
   void OnMouseRelease(QMouseEvent* event);
+  // A zoom gesture: the palette's zoom steps about a client point.
+  void ZoomAbout(int32_t delta, bool reset, QPoint anchor);
 
   EditorContext& context_;
   ViewScroll scroll_;
