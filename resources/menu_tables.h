@@ -58,6 +58,8 @@ enum CommandId : int32_t {
   CommandToggleFillMode = 40314,   // accelerator only
   CommandPopupEraseFirst = 40315,  // background, layer, area background, area layer
   CommandPopupEraseLast = 40318,
+  CommandStatusBar = 40319,  // the map window's status line
+  CommandOverview = 40320,   // the overview window
 };
 
 inline constexpr int32_t MenuMapWindow = 102;

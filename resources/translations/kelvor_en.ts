@@ -431,6 +431,54 @@ Restore them?</translation>
 These places were searched:
 %s</translation>
     </message>
+    <message>
+        <source>ｽﾃｰﾀｽ ﾊﾞｰ(&amp;B)</source>
+        <translation>Status &amp;Bar</translation>
+    </message>
+    <message>
+        <source>全体図(&amp;O)</source>
+        <translation>&amp;Overview</translation>
+    </message>
+    <message>
+        <source>全体図</source>
+        <translation>Overview</translation>
+    </message>
+    <message>
+        <source>背景</source>
+        <translation>Background</translation>
+    </message>
+    <message>
+        <source>ﾚｲﾔｰ</source>
+        <translation>Layer</translation>
+    </message>
+    <message>
+        <source>%s：なし</source>
+        <translation>%s: none</translation>
+    </message>
+    <message>
+        <source>%s %d：%s (%d, %d)</source>
+        <translation>%s %d: %s (%d, %d)</translation>
+    </message>
+    <message>
+        <source>右境界</source>
+        <translation>Right wall</translation>
+    </message>
+    <message>
+        <source>下境界</source>
+        <translation>Bottom wall</translation>
+    </message>
+    <message>
+        <source>なし</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>ﾌﾗｸﾞ：%s</source>
+        <translation>Flags: %s</translation>
+    </message>
+    <message>
+        <source>変更あり</source>
+        <translation>Modified</translation>
+    </message>
 </context>
 <context>
     <name>ChipFolderDialog</name>

@@ -93,6 +93,7 @@ bool ViewArea::viewportEvent(QEvent* event) {
     }
     return true;
   }
+  if (event->type() == QEvent::Leave && onPointer) onPointer(QPoint(-1, -1));
   return QAbstractScrollArea::viewportEvent(event);
 }
 
@@ -122,6 +123,7 @@ void ViewArea::mousePressEvent(QMouseEvent* event) {
 void ViewArea::mouseMoveEvent(QMouseEvent* event) {
   PanMove(event);
   if (onMouseMove) onMouseMove(event);
+  if (onPointer) onPointer(event->position().toPoint());
 }
 
 void ViewArea::mouseReleaseEvent(QMouseEvent* event) {

@@ -38,6 +38,8 @@ class ViewArea : public QAbstractScrollArea {
   std::function<int32_t()> cellPixels;
   std::function<void(int32_t delta, bool reset, QPoint anchor)> onZoom;
   std::function<void()> onScrolled;
+  // The pointer over the client moved, or left it (-1, -1).
+  std::function<void(QPoint)> onPointer;
   bool panning() const { return panning_; }
 
  protected:
