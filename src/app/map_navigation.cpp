@@ -91,15 +91,16 @@ void MapWindow::UpdateNavigationMenuState(int32_t popup) {
 
 void MapWindow::ShowPointerStatus(QPoint point) {
   pointer_ = point;
-  RefreshNavigation();
-}
-
-void MapWindow::RefreshNavigation() {
+  // Only the status line: moving the pointer changes nothing else.
   if (statusText_ && !statusBar()->isHidden()) {
     const QString text = QString::fromStdString(
         FormatMapStatus(workspace_, MapCellUnder(workspace_, pointer_.x(), pointer_.y())));
     if (text != statusText_->text()) statusText_->setText(text);
   }
+}
+
+void MapWindow::RefreshNavigation() {
+  ShowPointerStatus(pointer_);
   if (overview_) overview_->Refresh();
 }
 
