@@ -320,6 +320,10 @@
         <translation>Exit Kelvor?</translation>
     </message>
     <message>
+        <source>変更が保存されていません。保存しますか？</source>
+        <translation>The changes have not been saved. Save them?</translation>
+    </message>
+    <message>
         <source>当たり判定ﾌﾗｸﾞ全消去は[元に戻す]が使えませんが実行しますか？</source>
         <translation>Clearing all collision flags cannot be undone with [Undo]. Clear them anyway?</translation>
     </message>

@@ -42,6 +42,11 @@ bool HeldKeyTracker::eventFilter(QObject* watched, QEvent* event) {
       if (bool* flag = KeyFlag(keyEvent->key())) *flag = pressed;
       break;
     }
+    // A dialog opened by a key (Ctrl+N, Ctrl+O, ...) takes the release of
+    // that key: the windows it blocks never see it.
+    case QEvent::WindowBlocked:
+      Clear();
+      break;
     case QEvent::ApplicationStateChange:
       if (static_cast<QApplicationStateChangeEvent*>(event)->applicationState() !=
           Qt::ApplicationActive) {

@@ -42,14 +42,20 @@ int main(int argc, char* argv[]) {
     std::fputs("kelvor: a translation of the interface could not be loaded\n", stderr);
   }
 
-  // A second start brings the running editor to the front and opens nothing.
+  // A second start brings the running editor to the front and hands it the
+  // document it was given, if any.
   kelvor::SingleInstance instance(kelvor::SingleInstanceKey());
-  if (!instance.Claim()) return 0;
+  if (!instance.Claim(command.documents.empty() ? std::string() : command.documents.front())) {
+    return 0;
+  }
 
   kelvor::Workspace workspace;
   kelvor::MapWindow window(workspace);
   QObject::connect(&instance, &kelvor::SingleInstance::activationRequested, &window,
                    [&window] { kelvor::RaiseWindow(&window); });
+  QObject::connect(
+      &instance, &kelvor::SingleInstance::documentHandedOver, &window,
+      [&window](const QByteArray& path) { window.OpenHandedOver(path.toStdString()); });
   // A logout or a kill keeps the unsaved changes in the recovery copy.
   kelvor::TerminationSignals termination;
   QObject::connect(&termination, &kelvor::TerminationSignals::received, &window,

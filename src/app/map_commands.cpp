@@ -4,6 +4,7 @@
 #include "editing/undo_history.h"
 #include "files/binary_document.h"
 #include "files/open_document.h"
+#include "files/unsaved_changes.h"
 #include "platform/messages.h"
 #include "resources/menu_tables.h"
 #include "tools/selection_ops.h"
@@ -56,6 +57,28 @@ void ApplyToolResult(EditorContext& c, const ToolResult& result) {
   if (result.cursor != PenCursor::Keep) c.shell.ShowPenCursor(result.cursor);
 }
 
+void SaveDocument(EditorContext& c) {
+  Workspace& ws = c.workspace;
+  MapDocument& doc = ws.document;
+  if (!doc.grid.Exists()) return;
+  Optimize(c);
+  if (doc.documentPath.empty()) {
+    c.dialogs.RunSaveAsDialog();
+    c.shell.RefreshTitle();
+    return;
+  }
+  if (WriteBinaryDocument(doc.documentPath, doc, ws.sheets, c.messages)) ClearDocumentChanged(ws);
+}
+
+bool MayReplaceDocument(EditorContext& c) {
+  return kelvor::MayReplaceDocument(c.workspace, c.messages, [&c] { SaveDocument(c); });
+}
+
+void ReplaceDocumentWith(EditorContext& c, const std::string& path) {
+  if (!MayReplaceDocument(c)) return;
+  OpenDocumentAndRefresh(c, path);
+}
+
 void OpenDocumentAndRefresh(EditorContext& c, const std::string& path) {
   OpenRefresh refresh;
   OpenDocument(c.workspace, path, c.messages, refresh);
@@ -78,20 +101,18 @@ bool DispatchMapCommand(EditorContext& c, int32_t id) {
   MapDocument& doc = ws.document;
   switch (id) {
     case CommandNew:
+      if (!MayReplaceDocument(c)) return false;
       c.dialogs.RunSizeDialog(true);
       return false;
     case CommandOpen:
+      if (!MayReplaceDocument(c)) return false;
       // The release of a double click that closes the dialog must not edit.
       ws.input.mouseEnabled = false;
       c.dialogs.RunOpenDialog();
       c.shell.RepaintMap();
       return false;
     case CommandSave:
-      if (!doc.grid.Exists() || doc.documentPath.empty()) return false;
-      Optimize(c);
-      if (WriteBinaryDocument(doc.documentPath, doc, ws.sheets, c.messages)) {
-        ClearDocumentChanged(ws);
-      }
+      SaveDocument(c);
       return false;
     case CommandSaveAs:
       if (!doc.grid.Exists()) return false;

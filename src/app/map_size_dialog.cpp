@@ -119,7 +119,9 @@ UpDownControl* MapSizeDialog::heightSpin() const {
 void MapSizeDialog::accept() {
   const int32_t width = ParseSizeField(ui_->control_1000->text().toStdString());
   const int32_t height = ParseSizeField(ui_->control_1002->text().toStdString());
-  result_ = ApplyMapSize(workspace_.document.grid, workspace_.selection, width, height, newMap_);
+  result_ =
+      newMap_ ? ApplyNewMap(workspace_.document, workspace_.selection, width, height)
+              : ApplyMapSize(workspace_.document.grid, workspace_.selection, width, height, false);
   switch (result_.status) {
     case MapSizeStatus::Applied:
       MarkDocumentChanged(workspace_);

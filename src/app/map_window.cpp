@@ -5,6 +5,7 @@
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMimeData>
@@ -13,6 +14,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QUrl>
+#include <utility>
 
 #include "app/map_commands.h"
 #include "app/menu_state.h"
@@ -20,10 +22,12 @@
 #include "app/palette_window.h"
 #include "app/qt_editor_dialogs.h"
 #include "app/qt_messages.h"
+#include "app/single_instance.h"
 #include "app/translations.h"
 #include "app/window_title.h"
 #include "document/chip_sheet_loader.h"
 #include "files/open_document.h"
+#include "files/unsaved_changes.h"
 #include "platform/qt/qt_canvas.h"
 #include "platform/qt/qt_clipboard.h"
 #include "platform/qt/qt_image_codec.h"
@@ -105,6 +109,9 @@ MapWindow::MapWindow(Workspace& workspace, EditorServices services, QWidget* par
   qApp->installEventFilter(&keys_);
   InstallShortcuts();
   InstallNavigation();
+  handOverTimer_.setSingleShot(true);
+  handOverTimer_.setInterval(200);
+  connect(&handOverTimer_, &QTimer::timeout, this, &MapWindow::TakeHandedOver);
   resize(640, 480);
 }
 
@@ -377,7 +384,11 @@ void MapWindow::closeEvent(QCloseEvent* event) {
     event->accept();
     return;
   }
-  if (!context_.messages.AskYesNo(texts::ConfirmQuit, texts::AppCaption)) {
+  // Unsaved changes get the save question in place of the plain one.
+  const bool mayEnd = HasUnsavedWork(workspace_)
+                          ? MayReplaceDocument(context_)
+                          : context_.messages.AskYesNo(texts::ConfirmQuit, texts::AppCaption);
+  if (!mayEnd) {
     event->ignore();
     return;
   }
@@ -404,13 +415,39 @@ void MapWindow::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void MapWindow::dropEvent(QDropEvent* event) {
-  OpenDroppedFiles(event->mimeData()->urls());
+  // The drop is finished first: the program it came from is not kept
+  // waiting while the user answers the question about unsaved changes.
+  const QList<QUrl> urls = event->mimeData()->urls();
   event->acceptProposedAction();
+  QMetaObject::invokeMethod(
+      this, [this, urls] { OpenDroppedFiles(urls); }, Qt::QueuedConnection);
 }
 
 void MapWindow::OpenDroppedFiles(const QList<QUrl>& urls) {
   if (urls.isEmpty() || !urls.front().isLocalFile()) return;
-  OpenDocumentFile(urls.front().toLocalFile().toStdString());
+  ReplaceDocumentWith(context_, QFile::encodeName(urls.front().toLocalFile()).toStdString());
+  RepaintMap();
+}
+
+void MapWindow::OpenHandedOver(const std::string& path) {
+  RaiseWindow(this);
+  handedOver_ = path;
+  // Taken from the event loop, as a drop is: the channel that brought the
+  // path is done with before any question is asked.
+  QMetaObject::invokeMethod(this, &MapWindow::TakeHandedOver, Qt::QueuedConnection);
+}
+
+void MapWindow::TakeHandedOver() {
+  if (handedOver_.empty() || closing_) return;
+  // Never under an open dialog (the question of a drop included) or menu:
+  // the file waits until the user is done there.
+  if (QApplication::activeModalWidget() != nullptr ||
+      QApplication::activePopupWidget() != nullptr) {
+    handOverTimer_.start();
+    return;
+  }
+  const std::string path = std::exchange(handedOver_, std::string());
+  ReplaceDocumentWith(context_, path);
   RepaintMap();
 }
 

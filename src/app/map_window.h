@@ -3,6 +3,7 @@
 #include <QCursor>
 #include <QMainWindow>
 #include <QPointer>
+#include <QTimer>
 #include <QUrl>
 #include <memory>
 #include <optional>
@@ -69,8 +70,13 @@ class MapWindow : public QMainWindow, public ShellActions {
   // Opens a document (command line, dropped file, Open dialog) and refreshes
   // what it changed; a file that cannot be read is reported and changes nothing.
   void OpenDocumentFile(const std::string& path);
-  // Files dropped on the window: only the first is opened.
+  // Files dropped on the window: only the first is opened, once unsaved
+  // changes were saved or given up.
   void OpenDroppedFiles(const QList<QUrl>& urls);
+  // A document handed over by a second start: the window comes to the
+  // front and opens it as a drop does, once no dialog or menu of the editor
+  // is open (the latest of several waiting wins).
+  void OpenHandedOver(const std::string& path);
 
   PaletteWindow* paletteWindow() const { return palette_; }
   ViewArea* view() const { return view_; }
@@ -116,6 +122,7 @@ class MapWindow : public QMainWindow, public ShellActions {
   void OnContextMenu(QContextMenuEvent* event);
   bool OnKeyPress(QKeyEvent* event);
   HeldKeys KeysWith(const QMouseEvent* event) const;
+  void TakeHandedOver();
 
   // Wheel, zoom gestures, the status line and the overview (map_navigation.cpp).
   void InstallNavigation();
@@ -146,6 +153,8 @@ class MapWindow : public QMainWindow, public ShellActions {
   QLabel* statusText_ = nullptr;
   QPoint pointer_{-1, -1};  // over the map view; outside it (-1, -1)
   OverviewWindow* overview_ = nullptr;
+  std::string handedOver_;  // waiting for dialogs and menus to close
+  QTimer handOverTimer_;
 };
 
 }  // namespace kelvor

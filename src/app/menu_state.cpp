@@ -27,7 +27,8 @@ void UpdateMapMenuState(MenuModel& menu, int32_t index, const Workspace& ws, boo
   const bool hasMap = ws.document.grid.Exists();
   switch (index) {
     case 0:
-      popup.EnableAt(3, hasMap && !ws.document.documentFileName.empty());
+      // Save needs only a map: without a file of its own it asks for one.
+      popup.EnableAt(3, hasMap);
       popup.EnableAt(4, hasMap);
       break;
     case 1:

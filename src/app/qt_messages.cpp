@@ -31,6 +31,21 @@ bool QtMessages::AskYesNo(std::string_view text, std::string_view caption) {
   return box.exec() == QMessageBox::Yes;
 }
 
+Answer QtMessages::AskYesNoCancel(std::string_view text, std::string_view caption) {
+  QMessageBox box(QMessageBox::NoIcon, Tr(caption), Tr(text),
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, owner_);
+  box.setDefaultButton(QMessageBox::Yes);
+  box.setEscapeButton(QMessageBox::Cancel);
+  switch (box.exec()) {
+    case QMessageBox::Yes:
+      return Answer::Yes;
+    case QMessageBox::No:
+      return Answer::No;
+    default:
+      return Answer::Cancel;
+  }
+}
+
 void QtMessages::BeginWait() {
   QApplication::setOverrideCursor(Qt::WaitCursor);
 }

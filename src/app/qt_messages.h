@@ -17,6 +17,7 @@ class QtMessages : public Messages {
   void Show(std::string_view text, std::string_view caption, MessageIcon icon) override;
   void ShowUnowned(std::string_view text, std::string_view caption, MessageIcon icon) override;
   bool AskYesNo(std::string_view text, std::string_view caption) override;
+  Answer AskYesNoCancel(std::string_view text, std::string_view caption) override;
   void BeginWait() override;
   void EndWait() override;
 

@@ -6,16 +6,39 @@
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QThread>
+#include <QTimer>
 #include <QWidget>
+#include <filesystem>
+#include <system_error>
+
+#include "app/instance_request.h"
 
 namespace kelvor {
 namespace {
 
-constexpr char RaiseRequest[] = "raise\n";
 // How long a second start keeps trying to reach a first one that is still
 // starting up (it holds the claim before it listens).
 constexpr int ConnectAttempts = 20;
 constexpr int ConnectWaitMs = 100;
+// A connection that has not said what it wants by then is dropped.
+constexpr int RequestWaitMs = 5000;
+
+QByteArray ToBytes(std::string_view text) {
+  return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The request for a start with `document`: opening it, made absolute against
+// this start's folder, or only coming to the front.
+QByteArray RequestFor(const std::string& document) {
+  if (document.empty()) return ToBytes(RaiseRequestText);
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(document, error);
+  const std::vector<uint8_t> open =
+      error ? std::vector<uint8_t>{} : EncodeOpenRequest(absolute.string());
+  if (open.empty()) return ToBytes(RaiseRequestText);
+  return QByteArray(reinterpret_cast<const char*>(open.data()),
+                    static_cast<qsizetype>(open.size()));
+}
 
 }  // namespace
 
@@ -38,7 +61,7 @@ SingleInstance::SingleInstance(QString key, QObject* parent)
 
 SingleInstance::~SingleInstance() = default;
 
-bool SingleInstance::Claim() {
+bool SingleInstance::Claim(const std::string& document) {
   lock_ = std::make_unique<QLockFile>(QDir(QDir::tempPath()).filePath(key_ + ".lock"));
   // A claim lasts as long as its process; a crashed one's claim is taken over.
   lock_->setStaleLockTime(0);
@@ -52,29 +75,54 @@ bool SingleInstance::Claim() {
     return true;
   }
   lock_.reset();
+  Send(RequestFor(document));
+  return false;
+}
+
+void SingleInstance::Send(const QByteArray& request) {
   for (int attempt = 0; attempt < ConnectAttempts; ++attempt) {
     QLocalSocket socket;
     socket.connectToServer(key_);
     if (socket.waitForConnected(ConnectWaitMs)) {
-      socket.write(RaiseRequest);
-      socket.waitForBytesWritten(1000);
+      socket.write(request);
+      while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(1000)) {
+      }
       socket.disconnectFromServer();
-      return false;
+      if (socket.state() != QLocalSocket::UnconnectedState) socket.waitForDisconnected(1000);
+      return;
     }
     QThread::msleep(ConnectWaitMs);
   }
-  return false;
 }
 
 void SingleInstance::OnConnection() {
   while (QLocalSocket* socket = server_->nextPendingConnection()) {
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-    auto readRequest = [this, socket] {
-      if (!socket->canReadLine()) return;
-      const QByteArray line = socket->readLine();
-      if (line == RaiseRequest) emit activationRequested();
+    // Whatever a peer sends, no more than this is held at a time.
+    socket->setReadBufferSize(8192);
+    // Each connection carries one request; what arrived so far is kept here.
+    struct Received {
+      QByteArray bytes;
+      bool done = false;  // answered or refused
+    };
+    auto received = std::make_shared<Received>();
+    auto readRequest = [this, socket, received] {
+      if (received->done) return;
+      received->bytes.append(socket->readAll());
+      const auto* data = reinterpret_cast<const uint8_t*>(received->bytes.constData());
+      const InstanceRequest request =
+          ParseInstanceRequest({data, static_cast<size_t>(received->bytes.size())});
+      if (request.kind == InstanceRequestKind::Incomplete) return;
+      received->done = true;
+      socket->abort();
+      if (request.kind == InstanceRequestKind::Raise) emit activationRequested();
+      if (request.kind == InstanceRequestKind::Open) {
+        emit documentHandedOver(QByteArray::fromStdString(request.path));
+      }
     };
     connect(socket, &QLocalSocket::readyRead, this, readRequest);
+    // A sender that stalls is not waited for.
+    QTimer::singleShot(RequestWaitMs, socket, [socket] { socket->abort(); });
     readRequest();
   }
 }

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <memory>
+#include <string>
 
 class QLocalServer;
 class QLockFile;
@@ -14,9 +15,8 @@ namespace kelvor {
 QString SingleInstanceKey();
 
 // Keeps the editor to one running copy. The first start claims the key and
-// listens; a later start asks the first to come to the front and is told to
-// exit, passing nothing on (a document named on its command line is not
-// opened anywhere).
+// listens; a later start asks the first to come to the front, handing over
+// the document named on its command line if any, and is told to exit.
 class SingleInstance : public QObject {
   Q_OBJECT
 
@@ -25,15 +25,19 @@ class SingleInstance : public QObject {
   ~SingleInstance() override;
 
   // True for the first copy, which keeps the claim until it ends. False when
-  // another copy runs; that one has been asked to show itself.
-  bool Claim();
+  // another copy runs; that one has been asked to show itself and, given a
+  // `document` (a path as the file system has it), to open it.
+  bool Claim(const std::string& document = {});
 
  signals:
   // Another start wants the running editor in front.
   void activationRequested();
+  // Another start was given this document (an absolute path's bytes).
+  void documentHandedOver(const QByteArray& path);
 
  private:
   void OnConnection();
+  void Send(const QByteArray& request);
 
   QString key_;
   std::unique_ptr<QLockFile> lock_;

@@ -56,4 +56,11 @@ MapSizeResult ApplyMapSize(MapGrid& grid, SelectionState& selection, int32_t wid
   return {MapSizeStatus::Applied, true};
 }
 
+MapSizeResult ApplyNewMap(MapDocument& document, SelectionState& selection, int32_t width,
+                          int32_t height) {
+  const MapSizeResult result = ApplyMapSize(document.grid, selection, width, height, true);
+  if (result.status == MapSizeStatus::Applied) StoreDocumentPath(document, "");
+  return result;
+}
+
 }  // namespace kelvor

@@ -41,4 +41,10 @@ int32_t ParseSizeField(std::string_view text);
 MapSizeResult ApplyMapSize(MapGrid& grid, SelectionState& selection, int32_t width, int32_t height,
                            bool newMap);
 
+// The New command: an empty map of that size (ApplyMapSize) that belongs to
+// no file, so that a save cannot put it over the document it replaced. The
+// chip tables and file names stay; a refused size changes nothing.
+MapSizeResult ApplyNewMap(MapDocument& document, SelectionState& selection, int32_t width,
+                          int32_t height);
+
 }  // namespace kelvor

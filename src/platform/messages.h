@@ -15,6 +15,8 @@ inline constexpr std::string_view WrongVersion = "ファイル バージョン�
 inline constexpr std::string_view MissingImagesCaption = "以下の画像ファイルがありません";
 inline constexpr std::string_view SaveAsBitmap = "ビットマップ形式で保存します";
 inline constexpr std::string_view ConfirmQuit = "終了しますか？";
+// Before unsaved changes would be replaced (New, Open, a drop) or lost at exit.
+inline constexpr std::string_view ConfirmSaveChanges = "変更が保存されていません。保存しますか？";
 inline constexpr std::string_view ConfirmClearCollision =
     "当たり判定ﾌﾗｸﾞ全消去は[元に戻す]が使えませんが実行しますか？";
 inline constexpr std::string_view ConfirmClearPriority =
@@ -35,6 +37,8 @@ inline constexpr std::string_view RecoveryDamaged = "復元用ファイルが壊
 
 enum class MessageIcon { None, Warning, Error };
 
+enum class Answer { Yes, No, Cancel };
+
 // Message boxes and the wait cursor. Core flows receive it; the editor shows
 // real boxes, the command-line tool prints, tests record.
 class Messages {
@@ -48,6 +52,11 @@ class Messages {
   }
   // A Yes/No question; true for Yes.
   virtual bool AskYesNo(std::string_view text, std::string_view caption) = 0;
+  // A Yes/No/Cancel question, Yes the default. Where no one can answer, the
+  // answer is Cancel: nothing goes ahead that was not agreed to.
+  virtual Answer AskYesNoCancel(std::string_view /*text*/, std::string_view /*caption*/) {
+    return Answer::Cancel;
+  }
   virtual void BeginWait() {}
   virtual void EndWait() {}
 };

@@ -94,20 +94,23 @@ TEST_F(DocumentCommandsTest, CtrlSSavesWhenSaveIsEnabled) {
   window->OpenDocumentFile(path);
   QTest::keyClick(mapViewport(), Qt::Key_S, Qt::ControlModifier);
   EXPECT_EQ(ReadFileBytes(path)[0], 'K');
-  // A map made with New has no file of its own yet: Ctrl+S leaves it alone.
-  const std::vector<uint8_t> before = ReadFileBytes(path);
-  ws.document.documentFileName.clear();
-  NewMap(3, 3);
-  QTest::keyClick(mapViewport(), Qt::Key_S, Qt::ControlModifier);
-  EXPECT_EQ(ReadFileBytes(path), before);
 }
 
-TEST_F(DocumentCommandsTest, SaveWithoutAPathWritesNothing) {
+TEST_F(DocumentCommandsTest, ANewMapBelongsToNoFileSoSaveAsksForOne) {
   StartEditor();
-  NewMap(4, 4);
-  window->RunCommand(CommandSave);
-  EXPECT_TRUE(messages.shown.empty());
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  const std::string path = CopyOfSample("stage.kv");
+  window->OpenDocumentFile(path);
+  const std::vector<uint8_t> before = ReadFileBytes(path);
+  NewMap(3, 3);
   EXPECT_TRUE(ws.document.documentPath.empty());
+  EXPECT_TRUE(ws.document.documentFileName.empty());
+  // Ctrl+S and the menu command both go to Save As; the old file stays.
+  QTest::keyClick(mapViewport(), Qt::Key_S, Qt::ControlModifier);
+  window->RunCommand(CommandSave);
+  EXPECT_EQ(dialogs.calls, (std::vector<std::string>{"saveas", "saveas"}));
+  EXPECT_EQ(ReadFileBytes(path), before);
 }
 
 TEST_F(DocumentCommandsTest, DroppedFilesOpenOnlyTheFirst) {

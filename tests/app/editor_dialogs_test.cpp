@@ -26,6 +26,8 @@ class EditorDialogsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     test::TestApplication();
+    // The dialogs are the subject here: unsaved changes are given up.
+    messages.threeWayAnswer = Answer::No;
     std::filesystem::create_directories(dir.path() / "map_chip");
     test::WriteTestSheet((dir.path() / "map_chip" / "tiles.png").string());
     dialogs.SetColorPicker([this](QWidget*, Color& color) {
@@ -55,6 +57,7 @@ class EditorDialogsTest : public ::testing::Test {
   }
   void TearDown() override {
     messages.answer = true;
+    messages.threeWayAnswer = Answer::No;
     window->close();
     window.reset();
     QCoreApplication::processEvents();

@@ -50,6 +50,7 @@ void EditorFixture::StartEditor(Chips chips, std::vector<std::string> arguments)
 void EditorFixture::TearDown() {
   if (window) {
     messages.answer = true;
+    messages.threeWayAnswer = Answer::No;
     window->close();
     window.reset();
   }
@@ -57,7 +58,7 @@ void EditorFixture::TearDown() {
 }
 
 void EditorFixture::NewMap(int32_t width, int32_t height) {
-  ApplyMapSize(ws.document.grid, ws.selection, width, height, true);
+  ApplyNewMap(ws.document, ws.selection, width, height);
   window->RefreshMapExtent();
   window->RepaintMap();
 }

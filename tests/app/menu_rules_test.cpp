@@ -91,7 +91,7 @@ TEST(MenuStateTest, FileItemsNeedAMapAndANameForSave) {
   };
   const Case cases[] = {
       {false, "", false, false},
-      {true, "", false, true},
+      {true, "", true, true},
       {true, "level.kv", true, true},
       {false, "level.kv", false, false},
   };

@@ -136,12 +136,12 @@ TEST_F(RecoveryTest, TheCopyFollowsTheUnsavedState) {
   Stamp(3, 3);
   interval();
   EXPECT_TRUE(fs::exists(copy));
-  messages.answer = false;
+  messages.threeWayAnswer = Answer::Cancel;
   window->close();
   EXPECT_TRUE(fs::exists(copy)) << "the quit was declined";
-  messages.answer = true;
+  messages.threeWayAnswer = Answer::No;
   window->close();
-  EXPECT_FALSE(fs::exists(copy)) << "a confirmed quit";
+  EXPECT_FALSE(fs::exists(copy)) << "a quit that gives the changes up";
 }
 
 TEST_F(RecoveryTest, ATerminationSignalsLastCopyStays) {

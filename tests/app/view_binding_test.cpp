@@ -1,3 +1,4 @@
+#include <QDialog>
 #include <QScrollBar>
 #include <QWheelEvent>
 
@@ -109,6 +110,14 @@ TEST_F(ViewBindingTest, HeldKeysIgnoreAutoRepeatAndForgetOnDeactivation) {
   QApplication::sendEvent(qApp, &inactive);
   EXPECT_FALSE(tracker.keys().ctrl);
   EXPECT_FALSE(tracker.keys().y);
+  // A dialog opened by a key takes that key's release from the blocked
+  // windows: the key is forgotten when the dialog blocks them.
+  QTest::keyPress(view, Qt::Key_Control);
+  QDialog dialog(window.get());
+  dialog.setModal(true);
+  dialog.show();
+  EXPECT_FALSE(tracker.keys().ctrl);
+  dialog.hide();
 }
 
 TEST_F(ViewBindingTest, PenCursorsFollowTheMode) {

@@ -1,10 +1,16 @@
 // A small second program for the end-to-end run: makes an empty document,
-// reads one cell of a saved document, and plays another program on the
-// desktop clipboard (reading the editor's blocks, offering blocks to it).
+// reads one cell of a saved document, plays another program on the desktop
+// clipboard (reading the editor's blocks, offering blocks to it) and drags
+// a file as a file manager does.
 #include <QClipboard>
+#include <QDrag>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QRasterWindow>
 #include <QTimer>
+#include <QUrl>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -121,6 +127,44 @@ int WriteBlocks(int argc, char** argv, const std::vector<std::string>& hex, int 
   return 0;
 }
 
+// A window titled "drag source" at the top left of the screen: a press in it
+// starts dragging `path` as a file URL; the program ends when the drag does
+// (or after `seconds`), a little after the drop.
+class DragSource : public QRasterWindow {
+ public:
+  explicit DragSource(const QString& path) : path_(path) {}
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter(this).fillRect(QRect(QPoint(0, 0), size()), Qt::darkCyan);
+  }
+  void mousePressEvent(QMouseEvent*) override {
+    auto* drag = new QDrag(this);
+    auto* data = new QMimeData;
+    data->setUrls({QUrl::fromLocalFile(path_)});
+    drag->setMimeData(data);
+    const Qt::DropAction action = drag->exec(Qt::CopyAction);
+    std::cout << (action == Qt::IgnoreAction ? "ignored" : "dropped") << std::endl;
+    // The target may still be fetching the dragged data from us.
+    QTimer::singleShot(3000, &QGuiApplication::quit);
+  }
+
+ private:
+  QString path_;
+};
+
+int DragFile(int argc, char** argv, const std::string& path, int seconds) {
+  QGuiApplication app(argc, argv);
+  DragSource source(QString::fromStdString(path));
+  source.setTitle(QStringLiteral("drag source"));
+  source.setGeometry(0, 0, 120, 120);
+  source.show();
+  std::cout << "ready" << std::endl;
+  QTimer::singleShot(seconds * 1000, &app, &QGuiApplication::quit);
+  app.exec();
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -138,7 +182,10 @@ int main(int argc, char** argv) {
   if (args.size() == 5 && args[0] == "clip-write") {
     return WriteBlocks(argc, argv, {args[1], args[2], args[3]}, std::stoi(args[4]));
   }
+  if (args.size() == 3 && args[0] == "drag")
+    return DragFile(argc, argv, args[1], std::stoi(args[2]));
   std::cerr << "usage: kelvor-e2e-helper new-doc DOC W H | cell DOC COLUMN ROW | cells DOC |\n"
-               "       clip-read SECONDS | clip-write SIZEHEX CELLSHEX MASKHEX SECONDS\n";
+               "       clip-read SECONDS | clip-write SIZEHEX CELLSHEX MASKHEX SECONDS |\n"
+               "       drag FILE SECONDS\n";
   return 2;
 }

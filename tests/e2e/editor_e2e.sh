@@ -5,7 +5,7 @@
 #     another process offers is pasted by the editor;
 #  3. under the C locale, menus open with Alt+letter and run their items with
 #     a letter or Return, and sizes are typed into the size dialog;
-#  4. a second start gives way to the running editor and exits 0;
+#  4. a second start without a document gives way and exits 0;
 #  5. under an English locale the editor speaks English.
 # Exit 77 (skipped) while the editor is not built.
 set -uo pipefail
@@ -115,9 +115,9 @@ menu_keys Return
 xdotool key Escape
 wait_window "ﾏｯﾌﾟｻｲｽﾞ変更" gone || fail "Escape did not close the size dialog"
 
-# 4. A second start with another document gives way and opens nothing.
-"$helper" new-doc "$work/other.kv" 4 4
-timeout 20 "$editor" "$work/other.kv" >"$work/second.log" 2>&1
+# 4. A second start without a document gives way and changes nothing (one
+# with a document hands it over: unsaved_e2e.sh).
+timeout 20 "$editor" >"$work/second.log" 2>&1
 rc=$?
 [ "$rc" -eq 0 ] || fail "the second start ended with $rc"
 kill -0 "$editor_pid" 2>/dev/null || fail "the first editor is gone"
@@ -125,7 +125,6 @@ kill -0 "$editor_pid" 2>/dev/null || fail "the first editor is gone"
 click "$map" 7 7
 save
 wait_cell 7 7 "$stamped" || fail "the running editor no longer saves its own document"
-[ -z "$("$helper" cells "$work/other.kv")" ] || fail "the second start's document was changed"
 
 # 5. Under an English locale (it need not be installed: the name decides) the
 # caption is English.

@@ -83,6 +83,23 @@ TEST(ApplyMapSizeTest, NewMapIsEmptyAndWorksWithoutAGrid) {
   }
 }
 
+TEST(ApplyMapSizeTest, ANewMapForgetsTheFileUnlessItsSizeIsRefused) {
+  for (const int32_t width : {8, -1}) {
+    MapDocument doc;
+    doc.grid = NumberedGrid(4, 3);
+    doc.tables[0].entries[1].used = 1;
+    StoreDocumentPath(doc, "/maps/stage.kv");
+    SelectionState selection;
+    const bool applied = ApplyNewMap(doc, selection, width, 2).status == MapSizeStatus::Applied;
+    EXPECT_EQ(applied, width >= 0);
+    EXPECT_EQ(doc.documentPath, applied ? "" : "/maps/stage.kv");
+    EXPECT_EQ(doc.documentFolder, applied ? "" : "/maps/");
+    EXPECT_EQ(doc.documentFileName, applied ? "" : "stage.kv");
+    EXPECT_EQ(doc.grid.width, applied ? 8 : 4);
+    EXPECT_EQ(doc.tables[0].entries[1].used, 1) << "the chip tables stay";
+  }
+}
+
 TEST(ApplyMapSizeTest, RefusedSizesLeaveEverythingAsItWas) {
   struct Case {
     int32_t width, height;

@@ -30,6 +30,11 @@ class RecordingMessages : public Messages {
     asked.push_back({std::string(text), std::string(caption), MessageIcon::None});
     return answer;
   }
+  Answer AskYesNoCancel(std::string_view text, std::string_view caption) override {
+    asked.push_back({std::string(text), std::string(caption), MessageIcon::None});
+    if (onAsk) onAsk();
+    return threeWayAnswer;
+  }
   void BeginWait() override { ++waitDepth, ++waitCount; }
   void EndWait() override { --waitDepth; }
 
@@ -38,6 +43,9 @@ class RecordingMessages : public Messages {
   // Runs while a box is up, to look at what the user sees behind it.
   std::function<void()> onShow;
   bool answer = true;
+  Answer threeWayAnswer = Answer::Cancel;
+  // Runs while a Yes/No/Cancel question is up.
+  std::function<void()> onAsk;
   int waitDepth = 0;  // back to 0 once every wait cursor was restored
   int waitCount = 0;
 };
