@@ -42,6 +42,8 @@ constexpr MenuItemDef MapViewItems[] = {
     {40019, "ｸﾞﾘｯﾄﾞ表示(&G)", ""},
     Separator,
     {40020, "ﾁｯﾌﾟｾｯﾄ ｳｨﾝﾄﾞｳ表示(&S)", ""},
+    {40321, "ｽﾃｰﾀｽ ﾊﾞｰ(&B)", ""},
+    {40322, "全体図(&O)", ""},
 };
 
 constexpr MenuItemDef MapZoomItems[] = {

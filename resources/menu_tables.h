@@ -60,6 +60,8 @@ enum CommandId : int32_t {
   CommandPopupEraseLast = 40318,
   CommandReplaceChip = 40319,      // map context menu
   CommandRandomPlacement = 40320,  // palette window, checkable
+  CommandStatusBar = 40321,  // the map window's status line
+  CommandOverview = 40322,   // the overview window
 };
 
 inline constexpr int32_t MenuMapWindow = 102;

@@ -456,6 +456,10 @@ These places were searched:
         <translation> [Random]</translation>
     </message>
     <message>
+        <source>ﾗﾝﾀﾞﾑ配置</source>
+        <translation>Random placement</translation>
+    </message>
+    <message>
         <source>TMX/JSON ﾏｯﾌﾟ (*.tmx *.tmj *.json)</source>
         <translation>TMX/JSON maps (*.tmx *.tmj *.json)</translation>
     </message>
@@ -528,6 +532,52 @@ These places were searched:
     <message>
         <source>%d 個の画像をﾁｯﾌﾟｾｯﾄ ﾌｫﾙﾀﾞにｺﾋﾟｰします</source>
         <translation>%d images will be copied into the chip-set folder</translation>
+        <source>ｽﾃｰﾀｽ ﾊﾞｰ(&amp;B)</source>
+        <translation>Status &amp;Bar</translation>
+    </message>
+    <message>
+        <source>全体図(&amp;O)</source>
+        <translation>&amp;Overview</translation>
+    </message>
+    <message>
+        <source>全体図</source>
+        <translation>Overview</translation>
+    </message>
+    <message>
+        <source>背景</source>
+        <translation>Background</translation>
+    </message>
+    <message>
+        <source>ﾚｲﾔｰ</source>
+        <translation>Layer</translation>
+    </message>
+    <message>
+        <source>%s：なし</source>
+        <translation>%s: none</translation>
+    </message>
+    <message>
+        <source>%s %d：%s (%d, %d)</source>
+        <translation>%s %d: %s (%d, %d)</translation>
+    </message>
+    <message>
+        <source>右境界</source>
+        <translation>Right wall</translation>
+    </message>
+    <message>
+        <source>下境界</source>
+        <translation>Bottom wall</translation>
+    </message>
+    <message>
+        <source>なし</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>ﾌﾗｸﾞ：%s</source>
+        <translation>Flags: %s</translation>
+    </message>
+    <message>
+        <source>変更あり</source>
+        <translation>Modified</translation>
     </message>
 </context>
 <context>

@@ -109,6 +109,7 @@ MapWindow::MapWindow(Workspace& workspace, EditorServices services, QWidget* par
   };
   qApp->installEventFilter(&keys_);
   InstallShortcuts();
+  InstallNavigation();
   handOverTimer_.setSingleShot(true);
   handOverTimer_.setInterval(200);
   connect(&handOverTimer_, &QTimer::timeout, this, &MapWindow::TakeHandedOver);
@@ -200,11 +201,14 @@ void MapWindow::OpenDocumentFile(const std::string& path) {
 }
 
 void MapWindow::RunCommand(int32_t id) {
+  if (RunNavigationCommand(id)) return;
   DispatchMapCommand(context_, id);
+  RefreshNavigation();
 }
 
 void MapWindow::PreparePopup(int32_t index) {
   UpdateMapMenuState(menu_, index, workspace_, palette_ && palette_->isVisible());
+  UpdateNavigationMenuState(index);
   menus_.Sync(static_cast<size_t>(index), menu_);
 }
 

@@ -22,9 +22,12 @@
 #include "app/view_scroll.h"
 #include "render/scaled_atlas.h"
 
+class QLabel;
 class QShortcut;
 
 namespace kelvor {
+
+class OverviewWindow;
 
 // The services the editor talks to. Any left null is made by the window:
 // message boxes, the desktop clipboard, the Qt image decoder and the dialogs.
@@ -84,6 +87,8 @@ class MapWindow : public QMainWindow, public ShellActions {
   EditorContext& context() { return context_; }
   HeldKeyTracker& keyTracker() { return keys_; }
   RecoveryKeeper* recovery() const { return recovery_.get(); }
+  QLabel* statusText() const { return statusText_; }
+  OverviewWindow* overview() const { return overview_; }
   // Recomputes one popup's item states as when it opens, and mirrors them.
   void PreparePopup(int32_t index);
   // The context menu with its item states, as a right click shows it.
@@ -126,6 +131,15 @@ class MapWindow : public QMainWindow, public ShellActions {
   HeldKeys KeysWith(const QMouseEvent* event) const;
   void TakeHandedOver();
 
+  // Wheel, zoom gestures, the status line and the overview (map_navigation.cpp).
+  void InstallNavigation();
+  void ZoomMapAbout(int32_t delta, bool reset, QPoint anchor);
+  bool RunNavigationCommand(int32_t id);  // the status-bar and overview items
+  void UpdateNavigationMenuState(int32_t popup);
+  // The status line and the overview after whatever may have changed.
+  void RefreshNavigation();
+  void ShowPointerStatus(QPoint point);
+
   Workspace& workspace_;
   std::unique_ptr<Messages> ownMessages_;
   std::unique_ptr<Clipboard> ownClipboard_;
@@ -143,6 +157,9 @@ class MapWindow : public QMainWindow, public ShellActions {
   ScaledAtlasCache atlases_;
   std::unique_ptr<RecoveryKeeper> recovery_;
   bool closing_ = false;
+  QLabel* statusText_ = nullptr;
+  QPoint pointer_{-1, -1};  // over the map view; outside it (-1, -1)
+  OverviewWindow* overview_ = nullptr;
   std::string handedOver_;  // waiting for dialogs and menus to close
   QTimer handOverTimer_;
 };

@@ -3,13 +3,17 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QStatusBar>
 
 #include "app/editor_context.h"
 #include "app/menu_state.h"
 #include "app/palette_dispatch.h"
+#include "app/status_line.h"
 #include "app/translations.h"
+#include "app/view_navigation.h"
 #include "resources/artwork.h"
 #include "tools/palette_commands.h"
 #include "tools/palette_selection.h"
@@ -38,10 +42,19 @@ PaletteWindow::PaletteWindow(EditorContext& context, QWidget* owner)
   setCentralWidget(view_);
   view_->onPaint = [this](QPainter& painter, QSize size) {
     if (paint) paint(painter, size);
+    RefreshStatus();
+  };
+  view_->onPointer = [this](QPoint point) {
+    pointer_ = point;
+    RefreshStatus();
   };
   view_->onMousePress = [this](QMouseEvent* e) { OnMousePress(e); };
   view_->onMouseMove = [this](QMouseEvent* e) { OnMouseMove(e); };
   view_->onMouseRelease = [this](QMouseEvent* e) { OnMouseRelease(e); };
+  view_->cellPixels = [this] { return Zoomed(ChipSize, context_.workspace.display.paletteZoom); };
+  view_->onZoom = [this](int32_t delta, bool reset, QPoint anchor) {
+    ZoomAbout(delta, reset, anchor);
+  };
 
   menus_.Build(menuBar(), menu_, [this](int32_t id) { RunCommand(id); });
   for (size_t index = 0; index < menus_.popupCount(); ++index) {
@@ -50,8 +63,14 @@ PaletteWindow::PaletteWindow(EditorContext& context, QWidget* owner)
       menus_.Sync(index, menu_);
     });
   }
-  // The client area is 513 x 513 below the menu bar.
-  resize(ClientSize, ClientSize + menuBar()->sizeHint().height());
+  statusText_ = new QLabel(this);
+  statusText_->setObjectName(QStringLiteral("statusText"));
+  statusText_->setTextFormat(Qt::PlainText);
+  statusBar()->addWidget(statusText_, 1);
+  statusBar()->setSizeGripEnabled(false);
+  // The client area is 513 x 513 between the menu bar and the status line.
+  resize(ClientSize,
+         ClientSize + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
 }
 
 void PaletteWindow::RunCommand(int32_t id) {
@@ -70,6 +89,23 @@ void PaletteWindow::RefreshExtent() {
 
 void PaletteWindow::Repaint() {
   view_->viewport()->update();
+}
+
+void PaletteWindow::SetStatusVisible(bool visible) {
+  // The client keeps its size: the window grows or shrinks by the line.
+  const int line = statusBar()->sizeHint().height();
+  if (visible == !statusBar()->isHidden()) return;
+  statusBar()->setVisible(visible);
+  resize(width(), height() + (visible ? line : -line));
+  RefreshStatus();
+}
+
+void PaletteWindow::RefreshStatus() {
+  if (!statusText_ || statusBar()->isHidden()) return;
+  const Workspace& ws = context_.workspace;
+  const QString text = QString::fromStdString(
+      FormatPaletteStatus(ws, PaletteChipUnder(ws, pointer_.x(), pointer_.y())));
+  if (text != statusText_->text()) statusText_->setText(text);
 }
 
 void PaletteWindow::closeEvent(QCloseEvent* event) {
@@ -115,6 +151,21 @@ bool PaletteWindow::IsOwnMenuMnemonic(const QKeyEvent* event) const {
     }
   }
   return false;
+}
+
+void PaletteWindow::ZoomAbout(int32_t delta, bool reset, QPoint anchor) {
+  Workspace& ws = context_.workspace;
+  // As the zoom menu, which is grey without a loaded sheet.
+  if (!ws.sheets.Current().Loaded()) return;
+  const std::span<const float> steps(PaletteZoomSteps);
+  const float from = ws.display.paletteZoom;
+  const float to = reset ? 1.0f : SteppedZoom(steps, from, delta);
+  if (to == from) return;
+  const int32_t oldX = scroll_.scrollX;
+  const int32_t oldY = scroll_.scrollY;
+  RunCommand(CommandPaletteZoomFirst + ZoomStepIndex(steps, to));
+  ScrollToAnchor(scroll_, oldX, oldY, from, ws.display.paletteZoom, anchor.x(), anchor.y());
+  view_->ApplyScroll();
 }
 
 void PaletteWindow::OnMousePress(QMouseEvent* event) {

@@ -3,6 +3,8 @@
 #include <QMainWindow>
 #include <functional>
 
+class QLabel;
+
 #include "app/menu_binding.h"
 #include "app/menu_model.h"
 #include "app/view_area.h"
@@ -36,6 +38,9 @@ class PaletteWindow : public QMainWindow {
   void RebuildSheetMenu();
   void RefreshExtent();
   void Repaint();
+  // The status line under the view, shown and hidden with the map window's.
+  void SetStatusVisible(bool visible);
+  QLabel* statusText() const { return statusText_; }
 
   // Paints the view into `painter` (set by the map window, which owns the
   // paint machinery shared by both windows).
@@ -52,12 +57,17 @@ class PaletteWindow : public QMainWindow {
   void OnMousePress(QMouseEvent* event);
   void OnMouseMove(QMouseEvent* event);
   void OnMouseRelease(QMouseEvent* event);
+  // A zoom gesture: the palette's zoom steps about a client point.
+  void ZoomAbout(int32_t delta, bool reset, QPoint anchor);
+  void RefreshStatus();
 
   EditorContext& context_;
   ViewScroll scroll_;
   ViewArea* view_ = nullptr;
   MenuModel menu_;
   MenuBinding menus_;
+  QLabel* statusText_ = nullptr;
+  QPoint pointer_{-1, -1};
 };
 
 }  // namespace kelvor

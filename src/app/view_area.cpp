@@ -1,12 +1,14 @@
 #include "app/view_area.h"
 
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QWheelEvent>
 #include <algorithm>
 
 namespace kelvor {
@@ -91,6 +93,7 @@ bool ViewArea::viewportEvent(QEvent* event) {
     }
     return true;
   }
+  if (event->type() == QEvent::Leave && onPointer) onPointer(QPoint(-1, -1));
   return QAbstractScrollArea::viewportEvent(event);
 }
 
@@ -111,14 +114,20 @@ void ViewArea::scrollContentsBy(int, int) {
 }
 
 void ViewArea::mousePressEvent(QMouseEvent* event) {
+  if (PanPress(event)) return;
+  // A click does not start a stroke in the middle of a pan.
+  if (panning_) return;
   if (onMousePress) onMousePress(event);
 }
 
 void ViewArea::mouseMoveEvent(QMouseEvent* event) {
+  PanMove(event);
   if (onMouseMove) onMouseMove(event);
+  if (onPointer) onPointer(event->position().toPoint());
 }
 
 void ViewArea::mouseReleaseEvent(QMouseEvent* event) {
+  if (PanRelease(event)) return;
   if (onMouseRelease) onMouseRelease(event);
 }
 
@@ -132,6 +141,7 @@ void ViewArea::contextMenuEvent(QContextMenuEvent* event) {
 
 void ViewArea::keyPressEvent(QKeyEvent* event) {
   if (onKeyPress && onKeyPress(event)) return;
+  if (NavigationKeyPress(event)) return;
   QAbstractScrollArea::keyPressEvent(event);
 }
 

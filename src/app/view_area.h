@@ -3,6 +3,7 @@
 #include <QAbstractScrollArea>
 #include <functional>
 
+#include "app/view_navigation.h"
 #include "app/view_scroll.h"
 
 class QPainter;
@@ -31,6 +32,16 @@ class ViewArea : public QAbstractScrollArea {
   std::function<void()> onResize;              // after the model took the new page size
   std::function<bool(QKeyEvent*)> onKeyPress;  // true when taken
 
+  // Navigation: one cell in view pixels (wheel and arrow steps); a zoom
+  // gesture of `delta` steps, or back to 100 % with `reset`, about a client
+  // point; and what follows any move of the offsets by a gesture here.
+  std::function<int32_t()> cellPixels;
+  std::function<void(int32_t delta, bool reset, QPoint anchor)> onZoom;
+  std::function<void()> onScrolled;
+  // The pointer over the client moved, or left it (-1, -1).
+  std::function<void(QPoint)> onPointer;
+  bool panning() const { return panning_; }
+
  protected:
   bool viewportEvent(QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -40,13 +51,27 @@ class ViewArea : public QAbstractScrollArea {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
 
  private:
   void OnBarAction(ScrollAxis axis, int action);
+  // The wheel, the middle-button drag and the navigation keys.
+  bool NavigationKeyPress(QKeyEvent* event);
+  bool PanPress(QMouseEvent* event);
+  bool PanMove(QMouseEvent* event);
+  bool PanRelease(QMouseEvent* event);
+  void AfterGestureScroll();
 
   ViewScroll& scroll_;
   bool applying_ = false;
   QSize lastAreaSize_;
+  WheelRemainder wheelRest_;
+  int32_t zoomWheelRest_ = 0;
+  bool panning_ = false;
+  QPoint panStart_;
+  int32_t panScrollX_ = 0;
+  int32_t panScrollY_ = 0;
+  QCursor cursorBeforePan_;
 };
 
 }  // namespace kelvor
