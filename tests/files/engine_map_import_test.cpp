@@ -125,7 +125,10 @@ std::string Tmx(std::string_view encoding, std::string_view tileset = TilesTiles
 
 std::string JsonArray(const std::vector<uint32_t>& gids) {
   std::string text = "[";
-  for (size_t i = 0; i < gids.size(); ++i) text += (i ? "," : "") + std::to_string(gids[i]);
+  for (size_t i = 0; i < gids.size(); ++i) {
+    if (i != 0) text += ',';
+    text += std::to_string(gids[i]);
+  }
   return text + "]";
 }
 
