@@ -36,8 +36,14 @@ class CliEngineMapTest : public ::testing::Test {
   int Run(const std::vector<std::string>& args) {
     std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
                           Quoted(std::string(KELVOR_BIN_DIR) + "/kelvor-cli");
-    for (const std::string& arg : args) command += " " + Quoted(arg);
-    command += " >" + Quoted(dir.File("stdout")) + " 2>" + Quoted(dir.File("stderr"));
+    for (const std::string& arg : args) {
+      command += ' ';
+      command += Quoted(arg);
+    }
+    command += " >";
+    command += Quoted(dir.File("stdout"));
+    command += " 2>";
+    command += Quoted(dir.File("stderr"));
     const int raw = std::system(command.c_str());
     const std::vector<uint8_t> out = test::ReadFileBytes(dir.File("stdout"));
     const std::vector<uint8_t> err = test::ReadFileBytes(dir.File("stderr"));
