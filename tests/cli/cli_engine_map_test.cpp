@@ -1,7 +1,6 @@
 // Maps from other editors through kelvor-cli: converted and described like
 // documents, refused with a reason, and our own exports coming back whole.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <QImage>
 #include <QString>
@@ -15,6 +14,7 @@
 #include "editing/undo_history.h"
 #include "files/open_document.h"
 #include "support/fakes.h"
+#include "support/cli_runner.h"
 #include "support/temp_dir.h"
 #include "workspace/workspace.h"
 
@@ -23,33 +23,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Quoted(const std::string& word) {
-  std::string quoted = "'";
-  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
 class CliEngineMapTest : public ::testing::Test {
  protected:
   void SetUp() override { fs::create_directory(dir.path() / "chips"); }
 
   int Run(const std::vector<std::string>& args) {
-    std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
-                          Quoted(std::string(KELVOR_BIN_DIR) + "/kelvor-cli");
-    for (const std::string& arg : args) {
-      command += ' ';
-      command += Quoted(arg);
-    }
-    command += " >";
-    command += Quoted(dir.File("stdout"));
-    command += " 2>";
-    command += Quoted(dir.File("stderr"));
-    const int raw = std::system(command.c_str());
-    const std::vector<uint8_t> out = test::ReadFileBytes(dir.File("stdout"));
-    const std::vector<uint8_t> err = test::ReadFileBytes(dir.File("stderr"));
-    stdoutText.assign(out.begin(), out.end());
-    stderrText.assign(err.begin(), err.end());
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    test::CliRun run = test::RunCli(dir, args);
+    stdoutText = std::move(run.out);
+    stderrText = std::move(run.err);
+    return run.status;
   }
 
   // A document as the editor holds it after a save: read, then optimised.

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <zlib.h>
 
@@ -19,16 +18,11 @@
 #include "files/binary_document.h"
 #include "platform/bmp32.h"
 #include "support/fakes.h"
+#include "support/cli_runner.h"
 #include "support/temp_dir.h"
 
 namespace kelvor {
 namespace {
-
-std::string Quoted(const std::string& word) {
-  std::string quoted = "'";
-  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
 
 // A chip-set folder of two PNG sheets and a document using them: cell (0, 0)
 // has red under a half-transparent blue layer chip, (1, 0) green, (1, 1) only
@@ -71,16 +65,10 @@ class CliExportTest : public ::testing::Test {
 
   // Runs the tool as a build script would: no display, no platform plugin.
   int Run(const std::vector<std::string>& args) {
-    std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
-                          Quoted(std::string(KELVOR_BIN_DIR) + "/kelvor-cli");
-    for (const std::string& arg : args) command += " " + Quoted(arg);
-    command += " >" + Quoted(dir.File("stdout")) + " 2>" + Quoted(dir.File("stderr"));
-    const int raw = std::system(command.c_str());
-    const std::vector<uint8_t> out = test::ReadFileBytes(dir.File("stdout"));
-    const std::vector<uint8_t> err = test::ReadFileBytes(dir.File("stderr"));
-    stdoutText.assign(out.begin(), out.end());
-    stderrText.assign(err.begin(), err.end());
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    test::CliRun run = test::RunCli(dir, args);
+    stdoutText = std::move(run.out);
+    stderrText = std::move(run.err);
+    return run.status;
   }
   int Export(const std::string& out, const std::string& what, bool hideLayer = false) {
     std::vector<std::string> args = {"export", dir.File("doc.kv"), dir.File(out),    "--what",

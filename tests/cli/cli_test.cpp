@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -8,22 +7,13 @@
 #include <vector>
 
 #include "support/byte_builder.h"
+#include "support/cli_runner.h"
 #include "support/temp_dir.h"
 
 namespace kelvor {
 namespace {
 
-struct RunResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Quote(const std::string& word) {
-  std::string quoted = "'";
-  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
+using RunResult = test::CliRun;
 
 // AddressSanitizer reserves terabytes of address space up front, so the
 // limit only applies to plain builds.
@@ -46,17 +36,7 @@ class CliTest : public ::testing::Test {
   // Runs the built tool with an address-space limit far below what any
   // claimed size in the hostile files would need.
   RunResult Run(const std::vector<std::string>& args) {
-    std::string command = MemoryLimit() + Quote(std::string(KELVOR_BIN_DIR) + "/kelvor-cli");
-    for (const std::string& arg : args) command += " " + Quote(arg);
-    command += " >" + Quote(dir.File("stdout")) + " 2>" + Quote(dir.File("stderr"));
-    const int raw = std::system(command.c_str());
-    RunResult result;
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    const std::vector<uint8_t> out = test::ReadFileBytes(dir.File("stdout"));
-    const std::vector<uint8_t> err = test::ReadFileBytes(dir.File("stderr"));
-    result.out.assign(out.begin(), out.end());
-    result.err.assign(err.begin(), err.end());
-    return result;
+    return test::RunCli(dir, args, MemoryLimit());
   }
   std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
     const std::string path = dir.File(name);
