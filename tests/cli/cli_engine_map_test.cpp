@@ -13,8 +13,8 @@
 #include "editing/bulk_operations.h"
 #include "editing/undo_history.h"
 #include "files/open_document.h"
-#include "support/fakes.h"
 #include "support/cli_runner.h"
+#include "support/fakes.h"
 #include "support/temp_dir.h"
 #include "workspace/workspace.h"
 

@@ -17,8 +17,8 @@
 
 #include "files/binary_document.h"
 #include "platform/bmp32.h"
-#include "support/fakes.h"
 #include "support/cli_runner.h"
+#include "support/fakes.h"
 #include "support/temp_dir.h"
 
 namespace kelvor {
