@@ -66,6 +66,13 @@ TEST(UndoPackingTest, StepsTakenWhilePackingIsPendingAreExact) {
   ASSERT_TRUE(Redo(history, grid, selection));
   ASSERT_TRUE(Undo(history, grid, selection));
   EXPECT_EQ(Cells(grid), touched);
+  // A step recorded over a state just redone, its pieces maybe not packed yet.
+  ASSERT_TRUE(Redo(history, grid, selection));
+  const std::vector<MapCell> redone = Cells(grid);
+  RecordUndo(history, grid);
+  grid.At(0, 0) = 0x00FF00FF;
+  ASSERT_TRUE(Undo(history, grid, selection));
+  EXPECT_EQ(Cells(grid), redone);
 }
 
 // A history destroyed while its packer works must stop it first (run under
