@@ -17,6 +17,11 @@ namespace {
 
 constexpr size_t PieceCells = static_cast<size_t>(GridPieceSize) * GridPieceSize;
 
+// Fresh memory is slow to touch for the first time on some systems (about a
+// second per GiB, and far worse for large pages), while packing needs little
+// of it: more changed pieces than this are packed at once instead.
+constexpr size_t MostBytesKeptUnsettled = size_t{64} << 20;
+
 // What one thread works with: its own codec and room for one piece.
 struct PieceWorker {
   BlockPacker packer;
@@ -119,13 +124,15 @@ RawBlock::~RawBlock() {
   if (tally_ != nullptr) tally_->fetch_sub(size_, std::memory_order_relaxed);
 }
 
+static_assert(sizeof(PackedPiece) <= 32, "a big history holds millions of pieces");
+
 PackedPiece::PackedPiece(std::unique_ptr<uint8_t[]> bytes, uint32_t size, bool raw, uint64_t hash,
                          std::atomic<uint64_t>* tally)
-    : bytes_(std::move(bytes)),
-      data_(bytes_.get()),
+    : own_(bytes.release()),
       size_(size),
       raw_(raw),
       settled_(true),
+      inBlock_(false),
       hash_(hash),
       tally_(tally) {
   if (tally_ != nullptr) tally_->fetch_add(HeldBytes(), std::memory_order_relaxed);
@@ -133,13 +140,11 @@ PackedPiece::PackedPiece(std::unique_ptr<uint8_t[]> bytes, uint32_t size, bool r
 
 PackedPiece::PackedPiece(std::shared_ptr<RawBlock> block, const uint8_t* cells, int32_t width,
                          int32_t height, std::atomic<uint64_t>* tally)
-    : block_(std::move(block)),
-      data_(cells),
+    : unsettled_(new Unsettled{std::move(block), cells, width, height}),
       size_(static_cast<uint32_t>(width * height) * sizeof(MapCell)),
       raw_(true),
       settled_(false),
-      width_(static_cast<int16_t>(width)),
-      height_(static_cast<int16_t>(height)),
+      inBlock_(true),
       hash_(0),
       tally_(tally) {
   if (tally_ != nullptr) tally_->fetch_add(HeldBytes(), std::memory_order_relaxed);
@@ -147,13 +152,21 @@ PackedPiece::PackedPiece(std::shared_ptr<RawBlock> block, const uint8_t* cells, 
 
 PackedPiece::~PackedPiece() {
   if (tally_ != nullptr) tally_->fetch_sub(HeldBytes(), std::memory_order_relaxed);
+  if (inBlock_) {
+    delete unsettled_;
+  } else {
+    delete[] own_;
+  }
 }
 
 void PackedPiece::Settle(BlockPacker& packer, std::mutex& lock) {
-  if (settled_) return;
-  // Only this call replaces the raw cells, so they are read without the lock.
-  const auto* cells = reinterpret_cast<const MapCell*>(data_);
-  const uint64_t hash = PieceHash(cells, static_cast<size_t>(width_), width_, height_);
+  if (settled_ || !inBlock_) return;
+  // Only this call moves the piece out of its block, so it is read without
+  // the lock.
+  const Unsettled& where = *unsettled_;
+  const auto* cells = reinterpret_cast<const MapCell*>(where.cells);
+  const uint64_t hash = PieceHash(cells, static_cast<size_t>(where.width), where.width,
+                                  where.height);
   std::unique_ptr<uint8_t[]> own;
   size_t size = size_;
   bool packed = false;
@@ -165,21 +178,21 @@ void PackedPiece::Settle(BlockPacker& packer, std::mutex& lock) {
     if (packed) size = made;
     // Either way the piece leaves the block, which goes when all have left.
     own = std::make_unique_for_overwrite<uint8_t[]>(size);
-    std::memcpy(own.get(), packed ? room.data() : data_, size);
+    std::memcpy(own.get(), packed ? room.data() : where.cells, size);
   } catch (const std::bad_alloc&) {
     own.reset();
   }
-  std::shared_ptr<RawBlock> left;
+  std::unique_ptr<Unsettled> left;
   const std::lock_guard<std::mutex> hold(lock);
   hash_ = hash;
   settled_ = true;
   if (!own) return;  // stays in the block, raw
   const uint64_t before = HeldBytes();
-  bytes_ = std::move(own);
-  data_ = bytes_.get();
+  left.reset(unsettled_);
+  own_ = own.release();
+  inBlock_ = false;
   size_ = static_cast<uint32_t>(size);
   raw_ = !packed;
-  left = std::move(block_);
   if (tally_ != nullptr) {
     tally_->fetch_add(HeldBytes(), std::memory_order_relaxed);
     tally_->fetch_sub(before, std::memory_order_relaxed);
@@ -276,7 +289,8 @@ bool PackGrid(const MapGrid& grid, const PackedSnapshot& reference, PackedSnapsh
         work.push_back(i);
       }
     }
-    if (unsettled != nullptr) {
+    if (unsettled != nullptr &&
+        work.size() * PieceCells * sizeof(MapCell) <= MostBytesKeptUnsettled) {
       std::vector<std::shared_ptr<PackedPiece>> kept(work.size());
       std::vector<size_t> offsets(work.size() + 1, 0);
       for (size_t k = 0; k < work.size(); ++k) {

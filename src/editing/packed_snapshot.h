@@ -53,14 +53,18 @@ class PackedPiece {
   PackedPiece(const PackedPiece&) = delete;
   PackedPiece& operator=(const PackedPiece&) = delete;
 
-  std::span<const uint8_t> bytes() const { return {data_, size_}; }
+  std::span<const uint8_t> bytes() const {
+    return {inBlock_ ? unsettled_->cells : own_, size_};
+  }
   bool raw() const { return raw_; }
   bool settled() const { return settled_; }
   // PieceHash of the cells it was made of; known once settled.
   uint64_t hash() const { return hash_; }
   // The bytes it owns (not those of a block) plus the piece's own record and
   // the count that shares it.
-  uint64_t HeldBytes() const { return (bytes_ ? size_ : 0) + sizeof(PackedPiece) + 32; }
+  uint64_t HeldBytes() const {
+    return (inBlock_ ? sizeof(Unsettled) : size_) + sizeof(PackedPiece) + 32;
+  }
 
   // Hashes and packs an unsettled piece with `packer` and puts the result in
   // place under `lock`. The piece stays raw (settled) when packing does not
@@ -68,14 +72,23 @@ class PackedPiece {
   void Settle(BlockPacker& packer, std::mutex& lock);
 
  private:
-  std::unique_ptr<uint8_t[]> bytes_;
-  std::shared_ptr<RawBlock> block_;  // of an unsettled piece
-  const uint8_t* data_;
+  // Where the cells of a piece still in its block are.
+  struct Unsettled {
+    std::shared_ptr<RawBlock> block;
+    const uint8_t* cells;
+    int32_t width;
+    int32_t height;
+  };
+
+  // A big history holds many pieces: the record is kept to 32 bytes.
+  union {
+    uint8_t* own_;          // !inBlock_: the bytes, owned
+    Unsettled* unsettled_;  // inBlock_, owned
+  };
   uint32_t size_;
   bool raw_;
   bool settled_;
-  int16_t width_ = 0;  // of an unsettled piece
-  int16_t height_ = 0;
+  bool inBlock_;
   uint64_t hash_;
   std::atomic<uint64_t>* tally_;
 };
@@ -115,8 +128,9 @@ struct PackedSnapshot {
 // `reference` was taken) shows unwritten since is shared unread; any other
 // is compared with the reference's piece (by hash, or cell by cell while that
 // one is unsettled). New pieces are counted in `tally`. With `unsettled`,
-// the pieces written since are not compared or packed but kept raw, and
-// listed there to be settled later. False when memory ran out (`out` is then
+// the pieces written since (up to 64 MiB of them; more are packed as usual)
+// are not compared or packed but kept raw, and listed there to be settled
+// later. False when memory ran out (`out` is then
 // unusable). Without a grid `out` is an empty snapshot.
 bool PackGrid(const MapGrid& grid, const PackedSnapshot& reference, PackedSnapshot& out,
               std::atomic<uint64_t>* tally, const GridWatch* watch = nullptr,
