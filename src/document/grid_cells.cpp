@@ -80,6 +80,25 @@ GridWatch GridCells::Watch(int32_t width, int32_t height) const {
   return GridWatch{identity_, generation_, width, height};
 }
 
+GridWatch GridCells::WatchAmidEdit(int32_t width, int32_t height) const {
+  const bool handedOut = wholeHandedOut_ == generation_;
+  const GridWatch watch = Watch(width, height);
+  if (handedOut) wholeWritten_ = generation_;
+  return watch;
+}
+
+MapCell* GridCells::WritePieces(const std::vector<size_t>& pieces, int32_t width,
+                                int32_t height) {
+  if (width != layoutWidth_ || height != layoutHeight_) {
+    WroteAll();
+  } else {
+    for (const size_t piece : pieces) {
+      if (piece < pieceWritten_.size()) pieceWritten_[piece] = generation_;
+    }
+  }
+  return cells_->data();
+}
+
 bool GridCells::WrittenSince(const GridWatch& watch, size_t piece) const {
   if (watch.identity != identity_ || watch.width != layoutWidth_ || watch.height != layoutHeight_ ||
       piece >= pieceWritten_.size()) {

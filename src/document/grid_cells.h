@@ -85,15 +85,23 @@ class GridCells {
   // the pointer is the first cell of row `first`.
   MapCell* WriteRows(int32_t first, int32_t count, int32_t width);
 
+  // Pieces `pieces` (row-major over the pieces of a width x height map)
+  // noted as written; the pointer is the first cell.
+  MapCell* WritePieces(const std::vector<size_t>& pieces, int32_t width, int32_t height);
+
   // Starts a watch over the cells as a width x height map.
   GridWatch Watch(int32_t width, int32_t height) const;
+  // As Watch, for a copy taken in the middle of an edit: a reference to the
+  // whole block obtained since the last watch began may still be written
+  // through, so the whole block counts as written after the new watch too.
+  GridWatch WatchAmidEdit(int32_t width, int32_t height) const;
   // Whether piece `piece` (row-major over the pieces of the watched size)
   // may have been written since `watch` began. Always true for a watch of
   // another block or another size.
   bool WrittenSince(const GridWatch& watch, size_t piece) const;
 
  private:
-  void WroteAll() { wholeWritten_ = generation_; }
+  void WroteAll() { wholeWritten_ = wholeHandedOut_ = generation_; }
   void Replaced();
 
   std::optional<std::vector<MapCell>> cells_;
@@ -101,6 +109,7 @@ class GridCells {
   // Writes are stamped with the current generation; a watch starts a new one.
   mutable uint64_t generation_ = 1;
   mutable uint64_t wholeWritten_ = 0;
+  uint64_t wholeHandedOut_ = 0;  // when the whole block was last handed out for writing
   mutable std::vector<uint64_t> pieceWritten_;
   mutable int32_t layoutWidth_ = -1;
   mutable int32_t layoutHeight_ = -1;

@@ -1,6 +1,9 @@
 #include "editing/packed_snapshot.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -13,6 +16,11 @@ namespace kelvor {
 namespace {
 
 constexpr size_t PieceCells = static_cast<size_t>(GridPieceSize) * GridPieceSize;
+
+// Fresh memory is slow to touch for the first time on some systems (about a
+// second per GiB, and far worse for large pages), while packing needs little
+// of it: more changed pieces than this are packed at once instead.
+constexpr size_t MostBytesKeptUnsettled = size_t{64} << 20;
 
 // What one thread works with: its own codec and room for one piece.
 struct PieceWorker {
@@ -66,6 +74,20 @@ void ScatterPiece(const MapCell* piece, const GridPieceRect& rect, MapCell* grid
   }
 }
 
+// Whether the grid's cells under `rect` are the raw cells `piece`.
+bool SameCells(const MapCell* first, int32_t gridWidth, const GridPieceRect& rect,
+               std::span<const uint8_t> piece) {
+  const size_t rowBytes = static_cast<size_t>(rect.width) * sizeof(MapCell);
+  if (piece.size() != rowBytes * static_cast<size_t>(rect.height)) return false;
+  for (int32_t y = 0; y < rect.height; ++y) {
+    if (std::memcmp(first + static_cast<size_t>(y) * static_cast<size_t>(gridWidth),
+                    piece.data() + static_cast<size_t>(y) * rowBytes, rowBytes) != 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
 GridPieceRect RectOf(size_t index, int32_t width, int32_t height) {
   const auto columns = static_cast<size_t>(GridPiecesFor(width));
   return PieceRect(static_cast<int32_t>(index % columns), static_cast<int32_t>(index / columns),
@@ -74,14 +96,107 @@ GridPieceRect RectOf(size_t index, int32_t width, int32_t height) {
 
 }  // namespace
 
+std::shared_ptr<RawBlock> RawBlock::Make(size_t size, std::atomic<uint64_t>* tally) {
+  constexpr size_t LargePage = size_t{2} << 20;
+  const bool large = size >= LargePage;
+  const size_t rounded = large ? (size + LargePage - 1) / LargePage * LargePage : size;
+  void* bytes = large ? std::aligned_alloc(LargePage, rounded) : std::malloc(std::max<size_t>(size, 1));
+  if (bytes == nullptr) return nullptr;
+#ifdef MADV_HUGEPAGE
+  // Fewer, larger faults: the block is written whole right away.
+  if (large) madvise(bytes, rounded, MADV_HUGEPAGE);
+#endif
+  try {
+    return std::make_shared<RawBlock>(static_cast<uint8_t*>(bytes), rounded, tally);
+  } catch (const std::bad_alloc&) {
+    std::free(bytes);
+    return nullptr;
+  }
+}
+
+RawBlock::RawBlock(uint8_t* bytes, size_t size, std::atomic<uint64_t>* tally)
+    : bytes_(bytes), size_(size), tally_(tally) {
+  if (tally_ != nullptr) tally_->fetch_add(size_, std::memory_order_relaxed);
+}
+
+RawBlock::~RawBlock() {
+  std::free(bytes_);
+  if (tally_ != nullptr) tally_->fetch_sub(size_, std::memory_order_relaxed);
+}
+
+static_assert(sizeof(PackedPiece) <= 32, "a big history holds millions of pieces");
+
 PackedPiece::PackedPiece(std::unique_ptr<uint8_t[]> bytes, uint32_t size, bool raw, uint64_t hash,
                          std::atomic<uint64_t>* tally)
-    : bytes_(std::move(bytes)), size_(size), raw_(raw), hash_(hash), tally_(tally) {
+    : own_(bytes.release()),
+      size_(size),
+      raw_(raw),
+      settled_(true),
+      inBlock_(false),
+      hash_(hash),
+      tally_(tally) {
+  if (tally_ != nullptr) tally_->fetch_add(HeldBytes(), std::memory_order_relaxed);
+}
+
+PackedPiece::PackedPiece(std::shared_ptr<RawBlock> block, const uint8_t* cells, int32_t width,
+                         int32_t height, std::atomic<uint64_t>* tally)
+    : unsettled_(new Unsettled{std::move(block), cells, width, height}),
+      size_(static_cast<uint32_t>(width * height) * sizeof(MapCell)),
+      raw_(true),
+      settled_(false),
+      inBlock_(true),
+      hash_(0),
+      tally_(tally) {
   if (tally_ != nullptr) tally_->fetch_add(HeldBytes(), std::memory_order_relaxed);
 }
 
 PackedPiece::~PackedPiece() {
   if (tally_ != nullptr) tally_->fetch_sub(HeldBytes(), std::memory_order_relaxed);
+  if (inBlock_) {
+    delete unsettled_;
+  } else {
+    delete[] own_;
+  }
+}
+
+void PackedPiece::Settle(BlockPacker& packer, std::mutex& lock) {
+  if (settled_ || !inBlock_) return;
+  // Only this call moves the piece out of its block, so it is read without
+  // the lock.
+  const Unsettled& where = *unsettled_;
+  const auto* cells = reinterpret_cast<const MapCell*>(where.cells);
+  const uint64_t hash = PieceHash(cells, static_cast<size_t>(where.width), where.width,
+                                  where.height);
+  std::unique_ptr<uint8_t[]> own;
+  size_t size = size_;
+  bool packed = false;
+  try {
+    thread_local std::vector<uint8_t> room;
+    room.resize(BlockPacker::Bound(size_));
+    const size_t made = packer.Pack(bytes(), room);
+    packed = made != 0 && made < size_;
+    if (packed) size = made;
+    // Either way the piece leaves the block, which goes when all have left.
+    own = std::make_unique_for_overwrite<uint8_t[]>(size);
+    std::memcpy(own.get(), packed ? room.data() : where.cells, size);
+  } catch (const std::bad_alloc&) {
+    own.reset();
+  }
+  std::unique_ptr<Unsettled> left;
+  const std::lock_guard<std::mutex> hold(lock);
+  hash_ = hash;
+  settled_ = true;
+  if (!own) return;  // stays in the block, raw
+  const uint64_t before = HeldBytes();
+  left.reset(unsettled_);
+  own_ = own.release();
+  inBlock_ = false;
+  size_ = static_cast<uint32_t>(size);
+  raw_ = !packed;
+  if (tally_ != nullptr) {
+    tally_->fetch_add(HeldBytes(), std::memory_order_relaxed);
+    tally_->fetch_sub(before, std::memory_order_relaxed);
+  }
 }
 
 uint64_t PieceHash(const MapCell* cells, size_t stride, int32_t width, int32_t height) {
@@ -146,7 +261,8 @@ bool UnpackPiece(const PackedPiece& piece, std::span<MapCell> cells, BlockPacker
 }
 
 bool PackGrid(const MapGrid& grid, const PackedSnapshot& reference, PackedSnapshot& out,
-              std::atomic<uint64_t>* tally) {
+              std::atomic<uint64_t>* tally, const GridWatch* watch,
+              std::vector<std::shared_ptr<PackedPiece>>* unsettled) {
   out = PackedSnapshot{};
   if (!grid.Exists()) return true;
   const int32_t width = grid.width;
@@ -155,30 +271,79 @@ bool PackGrid(const MapGrid& grid, const PackedSnapshot& reference, PackedSnapsh
       grid.cells->size() != static_cast<size_t>(width) * static_cast<size_t>(height)) {
     return false;
   }
-  const bool comparable =
-      reference.present && reference.width == width && reference.height == height;
+  const bool comparable = reference.present && reference.width == width &&
+                          reference.height == height &&
+                          reference.pieces.size() == static_cast<size_t>(GridPiecesFor(width)) *
+                                                         static_cast<size_t>(GridPiecesFor(height));
   const size_t count =
       static_cast<size_t>(GridPiecesFor(width)) * static_cast<size_t>(GridPiecesFor(height));
   const MapCell* cells = std::as_const(grid).cells->data();
   try {
     out.pieces.resize(count);
-    std::vector<size_t> work(count);
-    for (size_t i = 0; i < count; ++i) work[i] = i;
-    auto workers = Workers(work.size());
-    ForEachPiece(work, workers, [&](PieceWorker& worker, size_t i) {
-      const GridPieceRect rect = RectOf(i, width, height);
-      const MapCell* first =
-          cells + static_cast<size_t>(rect.top) * static_cast<size_t>(width) + rect.left;
-      const uint64_t hash = PieceHash(first, static_cast<size_t>(width), rect.width, rect.height);
-      if (comparable && reference.pieces[i]->hash() == hash) {
+    // Only the pieces written since the reference was taken are read.
+    std::vector<size_t> work;
+    for (size_t i = 0; i < count; ++i) {
+      if (comparable && watch != nullptr && !grid.cells.WrittenSince(*watch, i)) {
         out.pieces[i] = reference.pieces[i];
-        return;
+      } else {
+        work.push_back(i);
       }
-      const size_t size = static_cast<size_t>(rect.width) * static_cast<size_t>(rect.height);
-      GatherPiece(cells, width, rect, worker.cells.data());
-      out.pieces[i] = PackPiece(std::span(worker.cells.data(), size), hash, worker.packer, tally);
-      if (!out.pieces[i]) throw std::bad_alloc();
-    });
+    }
+    if (unsettled != nullptr &&
+        work.size() * PieceCells * sizeof(MapCell) <= MostBytesKeptUnsettled) {
+      std::vector<std::shared_ptr<PackedPiece>> kept(work.size());
+      std::vector<size_t> offsets(work.size() + 1, 0);
+      for (size_t k = 0; k < work.size(); ++k) {
+        const GridPieceRect rect = RectOf(work[k], width, height);
+        offsets[k + 1] =
+            offsets[k] + static_cast<size_t>(rect.width) * rect.height * sizeof(MapCell);
+      }
+      const std::shared_ptr<RawBlock> block = RawBlock::Make(offsets.back(), tally);
+      if (!block) throw std::bad_alloc();
+      const size_t parts = ProcessorsUpTo(std::max<size_t>(work.size() / 32, 1));
+      RunInParallel(
+          parts,
+          [&](size_t part) {
+            for (size_t k = part; k < work.size(); k += parts) {
+              const GridPieceRect rect = RectOf(work[k], width, height);
+              uint8_t* bytes = block->data() + offsets[k];
+              GatherPiece(cells, width, rect, reinterpret_cast<MapCell*>(bytes));
+              kept[k] = std::make_shared<PackedPiece>(block, bytes, rect.width, rect.height, tally);
+              out.pieces[work[k]] = kept[k];
+            }
+          },
+          parts);
+      unsettled->insert(unsettled->end(), kept.begin(), kept.end());
+    } else {
+      auto workers = Workers(work.size());
+      ForEachPiece(work, workers, [&](PieceWorker& worker, size_t i) {
+        const GridPieceRect rect = RectOf(i, width, height);
+        const MapCell* first =
+            cells + static_cast<size_t>(rect.top) * static_cast<size_t>(width) + rect.left;
+        uint64_t hash = 0;
+        bool hashed = false;
+        if (comparable) {
+          const PackedPiece& known = *reference.pieces[i];
+          bool same = false;
+          if (known.settled()) {
+            hash = PieceHash(first, static_cast<size_t>(width), rect.width, rect.height);
+            hashed = true;
+            same = known.hash() == hash;
+          } else {
+            same = SameCells(first, width, rect, known.bytes());
+          }
+          if (same) {
+            out.pieces[i] = reference.pieces[i];
+            return;
+          }
+        }
+        if (!hashed) hash = PieceHash(first, static_cast<size_t>(width), rect.width, rect.height);
+        const size_t size = static_cast<size_t>(rect.width) * static_cast<size_t>(rect.height);
+        GatherPiece(cells, width, rect, worker.cells.data());
+        out.pieces[i] = PackPiece(std::span(worker.cells.data(), size), hash, worker.packer, tally);
+        if (!out.pieces[i]) throw std::bad_alloc();
+      });
+    }
   } catch (const std::bad_alloc&) {
     out = PackedSnapshot{};
     return false;
@@ -189,18 +354,26 @@ bool PackGrid(const MapGrid& grid, const PackedSnapshot& reference, PackedSnapsh
   return true;
 }
 
-bool UnpackGrid(const PackedSnapshot& snapshot, MapCell* cells, const PackedSnapshot* current) {
-  const int32_t width = snapshot.width;
-  const int32_t height = snapshot.height;
-  std::vector<size_t> work;
-  std::vector<std::unique_ptr<PieceWorker>> workers;
+bool PiecesToUnpack(const PackedSnapshot& snapshot, const PackedSnapshot* current,
+                    std::vector<size_t>& work) {
+  work.clear();
+  const bool comparable = current != nullptr && current->pieces.size() == snapshot.pieces.size();
   try {
     for (size_t i = 0; i < snapshot.pieces.size(); ++i) {
-      if (current == nullptr || current->pieces.size() != snapshot.pieces.size() ||
-          current->pieces[i] != snapshot.pieces[i]) {
-        work.push_back(i);
-      }
+      if (!comparable || current->pieces[i] != snapshot.pieces[i]) work.push_back(i);
     }
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+bool UnpackPieces(const PackedSnapshot& snapshot, const std::vector<size_t>& work,
+                  MapCell* cells) {
+  const int32_t width = snapshot.width;
+  const int32_t height = snapshot.height;
+  std::vector<std::unique_ptr<PieceWorker>> workers;
+  try {
     workers = Workers(work.size());
   } catch (const std::bad_alloc&) {
     return false;
@@ -216,6 +389,11 @@ bool UnpackGrid(const PackedSnapshot& snapshot, MapCell* cells, const PackedSnap
     ScatterPiece(worker.cells.data(), rect, cells, width);
   });
   return !damaged;
+}
+
+bool UnpackGrid(const PackedSnapshot& snapshot, MapCell* cells, const PackedSnapshot* current) {
+  std::vector<size_t> work;
+  return PiecesToUnpack(snapshot, current, work) && UnpackPieces(snapshot, work, cells);
 }
 
 }  // namespace kelvor

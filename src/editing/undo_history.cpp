@@ -17,17 +17,23 @@ constexpr uint64_t LargestDefaultBudget = 4096 * MiB;
 constexpr uint64_t UnknownMachineBudget = 1024 * MiB;
 
 // Exchanges the live grid with `slot`: the slot receives the live grid and
-// the grid the slot's old content. `reference` becomes the restored state.
-// Nothing changes when memory runs out.
-bool ExchangeWithSlot(UndoSnapshot& slot, UndoSnapshot& reference, std::atomic<uint64_t>& tally,
-                      MapGrid& grid, SelectionState& selection) {
+// the grid the slot's old content. `reference` (taken when `watch` began)
+// becomes the restored state. The pieces of the live grid written since are
+// kept raw and listed in `unsettled`. Nothing changes when memory runs out.
+bool ExchangeWithSlot(UndoSnapshot& slot, UndoSnapshot& reference, const GridWatch& watch,
+                      std::atomic<uint64_t>& tally, MapGrid& grid, SelectionState& selection,
+                      std::vector<std::shared_ptr<PackedPiece>>& unsettled) {
   UndoSnapshot stored;
-  if (!PackGrid(grid, reference, stored, &tally)) return false;
+  if (!PackGrid(grid, reference, stored, &tally, &watch, &unsettled)) return false;
 
   const size_t count = static_cast<size_t>(slot.width) * static_cast<size_t>(slot.height);
   const bool sameSize = grid.Exists() && grid.width == slot.width && grid.height == slot.height;
   if (sameSize) {
-    if (!UnpackGrid(slot, grid.cells->data(), &stored)) return false;
+    std::vector<size_t> work;
+    if (!PiecesToUnpack(slot, &stored, work)) return false;
+    if (!UnpackPieces(slot, work, grid.cells.WritePieces(work, grid.width, grid.height))) {
+      return false;
+    }
   } else {
     std::vector<MapCell> fresh;
     try {
@@ -105,6 +111,21 @@ void UndoHistory::DropOldestStep() {
   wrapped_ = true;
 }
 
+void UndoHistory::KeepWithinBudget() {
+  while (cursor_ > 0 && StoredBytes() > budget_) {
+    if (!packer_.Idle()) {
+      packer_.WaitUntilIdle();
+      continue;
+    }
+    DropOldestStep();
+  }
+}
+
+void UndoHistory::WatchFrom(const MapGrid& grid, bool amidEdit) {
+  watch_ = amidEdit ? grid.cells.WatchAmidEdit(grid.width, grid.height)
+                    : grid.cells.Watch(grid.width, grid.height);
+}
+
 void ResetUndo(UndoHistory& history) {
   for (UndoSnapshot& slot : history.slots_) slot.Clear();
   history.reference_.Clear();
@@ -119,7 +140,10 @@ void RecordUndo(UndoHistory& history, const MapGrid& grid) {
   // The snapshot is made first: when memory runs out the edit simply goes
   // unrecorded and the history stays as it was.
   UndoSnapshot snapshot;
-  if (!PackGrid(grid, history.reference_, snapshot, &history.tally_)) return;
+  {
+    const auto hold = history.packer_.Hold();
+    if (!PackGrid(grid, history.reference_, snapshot, &history.tally_, &history.watch_)) return;
+  }
 
   history.cursor_ += 1;
   for (int32_t slot = history.cursor_ + 1; slot < UndoSlotCount; ++slot) {
@@ -137,9 +161,9 @@ void RecordUndo(UndoHistory& history, const MapGrid& grid) {
   UndoSnapshot& target = history.slots_[static_cast<size_t>(history.cursor_)];
   target = std::move(snapshot);
   history.reference_ = target;
-  while (history.cursor_ > 0 && history.StoredBytes() > history.budget_) {
-    history.DropOldestStep();
-  }
+  // The edit may still write through a reference it took before this call.
+  history.WatchFrom(grid, true);
+  history.KeepWithinBudget();
   history.NotifyStateChanged();
 }
 
@@ -147,9 +171,16 @@ bool Undo(UndoHistory& history, MapGrid& grid, SelectionState& selection) {
   if (history.cursor_ <= -1) return false;
   UndoSnapshot& slot = history.slots_[static_cast<size_t>(history.cursor_)];
   if (!slot.present) return false;
-  if (!ExchangeWithSlot(slot, history.reference_, history.tally_, grid, selection)) {
-    return false;
+  std::vector<std::shared_ptr<PackedPiece>> unsettled;
+  {
+    const auto hold = history.packer_.Hold();
+    if (!ExchangeWithSlot(slot, history.reference_, history.watch_, history.tally_, grid,
+                          selection, unsettled)) {
+      return false;
+    }
   }
+  history.WatchFrom(grid, false);
+  history.packer_.Add(unsettled);
   history.cursor_ -= 1;
   if (history.cursor_ == -1 && !history.wrapped_) history.undoDisabled_ = true;
   history.redoDisabled_ = false;
@@ -161,7 +192,16 @@ bool Redo(UndoHistory& history, MapGrid& grid, SelectionState& selection) {
   bool changed = false;
   if (history.cursor_ < UndoSlotCount - 1 && history.SlotFilled(history.cursor_ + 1)) {
     UndoSnapshot& slot = history.slots_[static_cast<size_t>(history.cursor_ + 1)];
-    if (ExchangeWithSlot(slot, history.reference_, history.tally_, grid, selection)) {
+    std::vector<std::shared_ptr<PackedPiece>> unsettled;
+    bool exchanged = false;
+    {
+      const auto hold = history.packer_.Hold();
+      exchanged = ExchangeWithSlot(slot, history.reference_, history.watch_, history.tally_, grid,
+                                   selection, unsettled);
+    }
+    if (exchanged) {
+      history.WatchFrom(grid, false);
+      history.packer_.Add(unsettled);
       history.cursor_ += 1;
       history.undoDisabled_ = false;
       changed = true;

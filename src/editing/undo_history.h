@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "document/map_document.h"
+#include "editing/background_packer.h"
 #include "editing/packed_snapshot.h"
 #include "editing/selection.h"
 
@@ -29,11 +30,13 @@ uint64_t UndoBudgetFor(uint64_t physicalBytes, const char* megabytes);
 // 256 grid snapshots on either side of the live grid. Undo and Redo exchange
 // the live grid with a slot. When a new step takes the memory held past the
 // budget, the oldest steps go first, as when the slots run out; the newest
-// step always stays, however big.
+// step always stays, however big. Only the pieces of the map written since
+// the last step are read. The state an undo or redo leaves is kept raw at
+// first and packed on a thread of its own.
 class UndoHistory {
  public:
   UndoHistory() = default;
-  ~UndoHistory() = default;
+  ~UndoHistory() = default;  // the packer's thread ends before the pieces go
   UndoHistory(const UndoHistory&) = delete;
   UndoHistory& operator=(const UndoHistory&) = delete;
 
@@ -47,8 +50,11 @@ class UndoHistory {
   // Bytes of cell data and bookkeeping the history stands for, each shared
   // piece counted once and as its cells unpacked.
   uint64_t HeldBytes() const;
-  // The memory the history really holds: packed pieces and piece tables.
+  // The memory the history really holds: packed pieces, pieces not packed
+  // yet, and piece tables.
   uint64_t StoredBytes() const;
+  // Waits until every piece left raw by an undo or redo is packed.
+  void WaitForPacking() { packer_.WaitUntilIdle(); }
 
   uint64_t budget() const { return budget_; }
   // Takes effect at the next recorded step.
@@ -69,6 +75,11 @@ class UndoHistory {
   }
 
   void DropOldestStep();
+  // Drops the oldest steps until the budget holds, first waiting for the
+  // packer when what it has not packed yet is what passes the budget.
+  void KeepWithinBudget();
+  // The live grid was just stored to or restored from `reference_`.
+  void WatchFrom(const MapGrid& grid, bool amidEdit);
 
   // What the live pieces hold; declared before them, which it outlives.
   std::atomic<uint64_t> tally_{0};
@@ -81,6 +92,10 @@ class UndoHistory {
   // The snapshot the live grid was last stored to or restored from: the
   // pieces a new snapshot can share when they did not change since.
   UndoSnapshot reference_;
+  // Begun on the live grid's cells when `reference_` was taken.
+  GridWatch watch_;
+  // Declared last: its thread ends before anything above goes.
+  BackgroundPacker packer_;
 };
 
 // Empties the history.

@@ -67,6 +67,12 @@ TEST(MapGridTest, WritesAreNotedPerPieceSinceAWatch) {
       {"a new block",
        [](MapGrid& g) { g.Allocate(130, 70); },
        {true, true, true, true, true, true}},
+      {"pieces 1 and 5 by number",
+       [](MapGrid& g) { g.cells.WritePieces({1, 5}, 130, 70); },
+       {false, true, false, false, false, true}},
+      {"pieces by number, for a map of another size",
+       [](MapGrid& g) { g.cells.WritePieces({1}, 70, 130); },
+       {true, true, true, true, true, true}},
   };
   for (const Case& c : cases) {
     MapGrid grid;
@@ -78,6 +84,37 @@ TEST(MapGridTest, WritesAreNotedPerPieceSinceAWatch) {
       written.push_back(grid.cells.WrittenSince(watch, piece));
     }
     EXPECT_EQ(written, c.written) << c.write;
+  }
+}
+
+// A watch begun amid an edit still sees writes through a reference to the
+// whole block handed out before it, but only for that one watch.
+TEST(MapGridTest, AWatchAmidAnEditCountsTheWholeBlockHandedOutBeforeIt) {
+  struct Case {
+    const char* steps;
+    void (*before)(MapGrid&);
+    bool amidEdit;
+    bool written;
+  };
+  const Case cases[] = {
+      {"whole block, watch amid the edit", [](MapGrid& g) { (void)*g.cells; }, true, true},
+      {"whole block, plain watch", [](MapGrid& g) { (void)*g.cells; }, false, false},
+      {"one cell, watch amid the edit", [](MapGrid& g) { g.At(0, 0); }, true, false},
+      {"whole block, then a watch amid the edit before this one",
+       [](MapGrid& g) {
+         (void)*g.cells;
+         g.cells.WatchAmidEdit(130, 70);
+       },
+       true, false},
+  };
+  for (const Case& c : cases) {
+    MapGrid grid;
+    grid.Allocate(130, 70);
+    grid.cells.Watch(130, 70);
+    c.before(grid);
+    const GridWatch watch =
+        c.amidEdit ? grid.cells.WatchAmidEdit(130, 70) : grid.cells.Watch(130, 70);
+    EXPECT_EQ(grid.cells.WrittenSince(watch, 4), c.written) << c.steps;
   }
 }
 
