@@ -211,42 +211,96 @@ inline uint32_t ShortNumber(const char* at, int& length) {
   return static_cast<uint32_t>((digits * 42949672960001u) >> 32);
 }
 
-// Numbers separated by commas and white space, written to `out`; at most
-// `room` of them. The count read, or nothing when the text is not such a list.
-std::optional<size_t> ParseCsv(std::string_view text, uint32_t* out, size_t room) {
-  const char* at = text.data();
-  const char* const end = at + text.size();
-  size_t count = 0;
-  while (at != end && IsSpace(*at)) ++at;
-  while (at != end) {
-    if (count == room) return std::nullopt;
-    int length = 0;
-    uint32_t number = end - at >= 8 ? ShortNumber(at, length) : 0;
-    if (length > 0) {
-      at += length;
-    } else {
-      uint64_t value = 0;
-      const char* start = at;
-      unsigned digit = 0;
-      while (at != end && (digit = static_cast<unsigned char>(*at) - unsigned{'0'}) < 10u) {
-        value = value * 10 + digit;
-        if (value > UINT32_MAX) return std::nullopt;
-        ++at;
-      }
-      if (at == start) return std::nullopt;
-      number = static_cast<uint32_t>(value);
-    }
-    out[count++] = number;
-    if (at != end && *at == ',') {
-      ++at;
-      if (at != end && !IsSpace(*at)) continue;
-    } else {
-      while (at != end && IsSpace(*at)) ++at;
-      if (at != end && *at == ',') ++at;
-    }
-    while (at != end && IsSpace(*at)) ++at;
+// A place in a list of numbers separated by commas and white space, read
+// into `out`, at most `room` numbers.
+class CsvCursor {
+ public:
+  CsvCursor(std::string_view text, uint32_t* out, size_t room)
+      : at_(text.data()), end_(text.data() + text.size()), out_(out), room_(room) {
+    SkipSpace();
   }
-  return count;
+  bool More() const { return at_ != end_ && !failed_; }
+  // The count read, or nothing when the text is not such a list.
+  std::optional<size_t> Count() const {
+    return failed_ ? std::nullopt : std::optional<size_t>(count_);
+  }
+
+  // One number and the separator after it.
+  void Step() {
+    if (count_ == room_) {
+      failed_ = true;
+      return;
+    }
+    int length = 0;
+    uint32_t number = end_ - at_ >= 8 ? ShortNumber(at_, length) : 0;
+    if (length > 0) {
+      at_ += length;
+    } else if (!LongNumber(number)) {
+      failed_ = true;
+      return;
+    }
+    out_[count_++] = number;
+    if (at_ != end_ && *at_ == ',') {
+      ++at_;
+      if (at_ == end_ || !IsSpace(*at_)) return;
+    } else {
+      SkipSpace();
+      if (at_ != end_ && *at_ == ',') ++at_;
+    }
+    SkipSpace();
+  }
+
+ private:
+  void SkipSpace() {
+    while (at_ != end_ && IsSpace(*at_)) ++at_;
+  }
+  bool LongNumber(uint32_t& number) {
+    uint64_t value = 0;
+    const char* start = at_;
+    unsigned digit = 0;
+    while (at_ != end_ && (digit = static_cast<unsigned char>(*at_) - unsigned{'0'}) < 10u) {
+      value = value * 10 + digit;
+      if (value > UINT32_MAX) return false;
+      ++at_;
+    }
+    number = static_cast<uint32_t>(value);
+    return at_ != start;
+  }
+
+  const char* at_;
+  const char* const end_;
+  uint32_t* const out_;
+  const size_t room_;
+  size_t count_ = 0;
+  bool failed_ = false;
+};
+
+std::optional<size_t> ParseCsv(std::string_view text, uint32_t* out, size_t room) {
+  CsvCursor cursor(text, out, room);
+  while (cursor.More()) cursor.Step();
+  return cursor.Count();
+}
+
+// A piece of `count` numbers, each followed by a comma but perhaps the last,
+// read as two halves taken in turns: the two lists' steps do not wait on
+// each other, so the processor overlaps them. False when the piece does
+// not hold exactly `count` numbers.
+bool ParseCsvPiece(std::string_view text, uint32_t* out, size_t count) {
+  const size_t middle = text.find(',', text.size() / 2);
+  const std::string_view first =
+      middle == std::string_view::npos ? text : text.substr(0, middle + 1);
+  const std::string_view second = text.substr(first.size());
+  const size_t firstCount =
+      std::min<size_t>(count, static_cast<size_t>(std::count(first.begin(), first.end(), ',')));
+  CsvCursor a(first, out, firstCount);
+  CsvCursor b(second, out + firstCount, count - firstCount);
+  while (a.More() && b.More()) {
+    a.Step();
+    b.Step();
+  }
+  while (a.More()) a.Step();
+  while (b.More()) b.Step();
+  return a.Count() == firstCount && b.Count() == count - firstCount;
 }
 
 // Where a CSV text is cut for its pieces: just after a comma, so that each
@@ -345,8 +399,7 @@ bool DecodeLayerDataJobs(std::vector<LayerDataJob>& jobs, size_t threads) {
       return;
     }
     const Piece& piece = pieces[i - whole.size()];
-    ok[i] = ParseCsv(piece.text, jobs[piece.job].gids->data() + piece.first, piece.count) ==
-            piece.count;
+    ok[i] = ParseCsvPiece(piece.text, jobs[piece.job].gids->data() + piece.first, piece.count);
   });
   if (std::find(ok.begin(), ok.end(), 0) == ok.end()) return true;
   // A list whose commas misled: read whole, the slow way.
