@@ -236,8 +236,7 @@ EngineRefusal ReadTmx(const pugi::xml_document& xml, const std::string& folder,
     jobs.push_back(
         {data.node.child_value(), data.encoding, data.compression, cells, &chunk.gids, {}});
   }
-  const bool decoded = DecodeLayerDataJobs(jobs);
-  if (!decoded) return Refuse(EngineRefusalCode::Damaged);
+  if (!DecodeLayerDataJobs(jobs)) return Refuse(EngineRefusalCode::Damaged);
   return {};
 }
 
