@@ -63,7 +63,7 @@ kelvor-cli converts and exports maps without a display, for build
 pipelines.")
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# dpkg-shlibdeps finds the shared libraries (Qt, zlib, zstd, pugixml, ...);
+# dpkg-shlibdeps finds the shared libraries (Qt, zlib, zstd, libdeflate, pugixml, ...);
 # nlohmann/json is headers only and needs nothing at run time.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Japanese fonts for the interface, more picture formats for chip sets and

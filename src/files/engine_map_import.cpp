@@ -10,6 +10,7 @@
 #include <system_error>
 #include <unordered_map>
 
+#include "files/engine_map_cells.h"
 #include "files/engine_map_export.h"
 #include "platform/atomic_file.h"
 #include "platform/image_codec.h"
@@ -20,15 +21,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr uint32_t FlipBits = 0xF0000000u;
 constexpr uint8_t AllFlagNames =
     FlagTileCollision | FlagTileWallEast | FlagTileWallSouth | FlagTilePriority;
-
-struct Box {
-  int64_t left = 0, top = 0, right = 0, bottom = 0;
-  int64_t Width() const { return right - left; }
-  int64_t Height() const { return bottom - top; }
-};
 
 // Where a chip comes from once its map tile is resolved.
 struct ChipSource {
@@ -52,34 +46,6 @@ bool IsFlagsSet(const EngineTileset& tileset) {
     if (tile == tileset.tiles.end() || tile->second.flagNames != AllFlagNames) return false;
   }
   return true;
-}
-
-// The distinct gids of a layer, ascending, 0 left out.
-std::vector<uint32_t> DistinctGids(const EngineTileLayer& layer) {
-  uint32_t largest = 0;
-  for (const EngineChunk& chunk : layer.chunks) {
-    for (const uint32_t gid : chunk.gids) largest = std::max(largest, gid);
-  }
-  std::vector<uint32_t> found;
-  if (largest < (1u << 20)) {
-    std::vector<uint8_t> seen(size_t{largest} + 1);
-    for (const EngineChunk& chunk : layer.chunks) {
-      for (const uint32_t gid : chunk.gids) seen[gid] = 1;
-    }
-    for (uint32_t gid = 1; gid <= largest; ++gid) {
-      if (seen[gid]) found.push_back(gid);
-    }
-    return found;
-  }
-  std::unordered_map<uint32_t, bool> seen;
-  for (const EngineChunk& chunk : layer.chunks) {
-    for (const uint32_t gid : chunk.gids) {
-      if (gid != 0) seen[gid] = true;
-    }
-  }
-  for (const auto& [gid, unused] : seen) found.push_back(gid);
-  std::sort(found.begin(), found.end());
-  return found;
 }
 
 // A name the chip file list can hold: a plain file name of at most 259 bytes.
@@ -236,7 +202,7 @@ class ImportBuilder {
 };
 
 // The bounding box of what the layers hold.
-EngineRefusal MapBox(const EngineMapSource& map, Box& box) {
+EngineRefusal MapBox(const EngineMapSource& map, EngineBox& box) {
   if (!map.infinite) {
     box = {0, 0, map.width, map.height};
   } else {
@@ -244,10 +210,10 @@ EngineRefusal MapBox(const EngineMapSource& map, Box& box) {
     for (const EngineTileLayer& layer : map.layers) {
       for (const EngineChunk& chunk : layer.chunks) {
         if (chunk.width == 0 || chunk.height == 0) continue;
-        const Box piece{chunk.x, chunk.y, int64_t{chunk.x} + chunk.width,
-                        int64_t{chunk.y} + chunk.height};
-        box = any ? Box{std::min(box.left, piece.left), std::min(box.top, piece.top),
-                        std::max(box.right, piece.right), std::max(box.bottom, piece.bottom)}
+        const EngineBox piece{chunk.x, chunk.y, int64_t{chunk.x} + chunk.width,
+                              int64_t{chunk.y} + chunk.height};
+        box = any ? EngineBox{std::min(box.left, piece.left), std::min(box.top, piece.top),
+                              std::max(box.right, piece.right), std::max(box.bottom, piece.bottom)}
                   : piece;
         any = true;
       }
@@ -261,71 +227,18 @@ EngineRefusal MapBox(const EngineMapSource& map, Box& box) {
   return {};
 }
 
-EngineRefusal FindFlippedTile(const EngineMapSource& map, const Box& box) {
-  for (const EngineTileLayer& layer : map.layers) {
-    for (const EngineChunk& chunk : layer.chunks) {
-      for (size_t i = 0; i < chunk.gids.size(); ++i) {
-        if ((chunk.gids[i] & FlipBits) == 0) continue;
-        const int64_t column = chunk.x + static_cast<int64_t>(i % static_cast<size_t>(chunk.width));
-        const int64_t row = chunk.y + static_cast<int64_t>(i / static_cast<size_t>(chunk.width));
-        return Refuse(EngineRefusalCode::Flipped, "(" + std::to_string(column - box.left) + ", " +
-                                                      std::to_string(row - box.top) + ")");
-      }
-    }
-  }
-  return {};
-}
-
-// Writes one layer's values into the cells through a gid table.
-template <typename Put>
-void PaintLayer(const EngineTileLayer& layer, const Box& box, int32_t width,
-                std::vector<MapCell>& cells, Put put) {
-  for (const EngineChunk& chunk : layer.chunks) {
-    const size_t columns = static_cast<size_t>(chunk.width);
-    for (int32_t r = 0; r < chunk.height; ++r) {
-      const size_t row = static_cast<size_t>(chunk.y - box.top + r);
-      MapCell* out =
-          cells.data() + row * static_cast<size_t>(width) + static_cast<size_t>(chunk.x - box.left);
-      const uint32_t* in = chunk.gids.data() + static_cast<size_t>(r) * columns;
-      for (size_t c = 0; c < columns; ++c) out[c] = put(out[c], in[c]);
-    }
-  }
-}
-
-// A gid's value by a flat table for the usual small gids, else a map.
-class GidValues {
- public:
-  explicit GidValues(const std::vector<uint32_t>& gids) {
-    const uint32_t largest = gids.empty() ? 0 : gids.back();
-    if (largest < (1u << 20)) flat_.assign(size_t{largest} + 1, 0);
-  }
-  void Set(uint32_t gid, uint32_t value) {
-    if (gid < flat_.size()) {
-      flat_[gid] = value;
-    } else {
-      other_[gid] = value;
-    }
-  }
-  uint32_t operator()(uint32_t gid) const {
-    if (gid < flat_.size()) return flat_[gid];
-    const auto found = other_.find(gid);
-    return found == other_.end() ? 0 : found->second;
-  }
-
- private:
-  std::vector<uint32_t> flat_;
-  std::unordered_map<uint32_t, uint32_t> other_;
-};
-
 }  // namespace
 
 EngineRefusal BuildEngineMapImport(const EngineMapSource& map, const std::string& chipFolder,
                                    ImageDecoder& decoder, EngineMapImport& result) {
   result = EngineMapImport{};
   result.ignoredLayers = map.ignoredLayers;
-  Box box;
+  EngineBox box;
   if (EngineRefusal refusal = MapBox(map, box)) return refusal;
-  if (EngineRefusal refusal = FindFlippedTile(map, box)) return refusal;
+  std::vector<LayerGids> scanned = ScanLayerGids(map);
+  for (const LayerGids& layer : scanned) {
+    if (layer.flipped) return Refuse(EngineRefusalCode::Flipped, FirstFlippedCell(map, box));
+  }
 
   std::vector<const EngineTileset*> sorted;
   for (const EngineTileset& tileset : map.tilesets) sorted.push_back(&tileset);
@@ -336,8 +249,8 @@ EngineRefusal BuildEngineMapImport(const EngineMapSource& map, const std::string
   // Every gid must name a tile of a tileset.
   std::vector<std::vector<uint32_t>> gids;
   std::vector<const EngineTileset*> onlySet;  // the one tileset a layer uses, if one
-  for (const EngineTileLayer& layer : map.layers) {
-    gids.push_back(DistinctGids(layer));
+  for (LayerGids& layer : scanned) {
+    gids.push_back(std::move(layer.distinct));
     const EngineTileset* only = nullptr;
     bool mixed = false;
     for (const uint32_t gid : gids.back()) {
@@ -397,10 +310,6 @@ EngineRefusal BuildEngineMapImport(const EngineMapSource& map, const std::string
     (*table.entries)[0].used = 1;
   }
   ImportBuilder builder(chipFolder, decoder, result);
-  const int32_t width = static_cast<int32_t>(box.Width());
-  const int32_t height = static_cast<int32_t>(box.Height());
-  std::vector<MapCell> cells(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
-
   // The background level registers first, as our own export lists it.
   std::vector<size_t> order;
   for (const int level : {LevelBackground, LevelLayer}) {
@@ -408,9 +317,12 @@ EngineRefusal BuildEngineMapImport(const EngineMapSource& map, const std::string
       if (levelOf[k] == level) order.push_back(k);
     }
   }
+  std::vector<GidValues> values;
+  values.reserve(order.size() + 1);
+  std::vector<LayerPaint> paints;
   for (const size_t k : order) {
     const size_t i = chipLayers[k];
-    GidValues slots(gids[i]);
+    GidValues& slots = values.emplace_back(gids[i]);
     for (const uint32_t gid : gids[i]) {
       const EngineTileset& tileset = *TilesetOf(sorted, gid);
       ChipSource source;
@@ -423,14 +335,12 @@ EngineRefusal BuildEngineMapImport(const EngineMapSource& map, const std::string
       slots.Set(gid, slot);
     }
     const int shift = levelOf[k] == LevelBackground ? 0 : 16;
-    const MapCell keep = ~(MapCell{0xFF} << shift);
-    PaintLayer(map.layers[i], box, width, cells,
-               [&](MapCell cell, uint32_t gid) { return (cell & keep) | (slots(gid) << shift); });
+    paints.push_back({&map.layers[i], &slots, ~(MapCell{0xFF} << shift), shift});
   }
   if (flagsLayer >= 0) {
-    const EngineTileLayer& layer = map.layers[static_cast<size_t>(flagsLayer)];
-    GidValues bits(gids[static_cast<size_t>(flagsLayer)]);
-    for (const uint32_t gid : gids[static_cast<size_t>(flagsLayer)]) {
+    const std::vector<uint32_t>& used = gids[static_cast<size_t>(flagsLayer)];
+    GidValues& bits = values.emplace_back(used);
+    for (const uint32_t gid : used) {
       const EngineTileset& tileset = *TilesetOf(sorted, gid);
       const uint8_t f = tileset.tiles.at(static_cast<int32_t>(gid - tileset.firstGid)).flagBits;
       MapCell value = 0;
@@ -442,9 +352,9 @@ EngineRefusal BuildEngineMapImport(const EngineMapSource& map, const std::string
     }
     constexpr MapCell FlagBitsMask =
         CellFlagCollision | CellFlagWallEast | CellFlagWallSouth | CellFlagPriority;
-    PaintLayer(layer, box, width, cells,
-               [&](MapCell cell, uint32_t gid) { return (cell & ~FlagBitsMask) | bits(gid); });
+    paints.push_back({&map.layers[static_cast<size_t>(flagsLayer)], &bits, ~FlagBitsMask, 0});
   }
+  std::vector<MapCell> cells = PaintCells(paints, box);
 
   for (StagedTable& table : doc.tables) {
     int32_t count = 1;
@@ -454,8 +364,8 @@ EngineRefusal BuildEngineMapImport(const EngineMapSource& map, const std::string
     table.count = count;
   }
   MapGrid grid;
-  grid.width = width;
-  grid.height = height;
+  grid.width = static_cast<int32_t>(box.Width());
+  grid.height = static_cast<int32_t>(box.Height());
   grid.cells = std::move(cells);
   doc.grid = std::move(grid);
   return {};
@@ -477,11 +387,14 @@ EngineRefusal ReadEngineMap(const std::string& path, const std::string& chipFold
   const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   EngineMapSource map;
   const std::string folder = FolderOf(path);
-  const EngineRefusal refusal = kind == EngineMapKind::Tmx
-                                    ? ParseTmx(text, folder, readTileset, map)
-                                    : ParseTmj(text, folder, readTileset, map);
+  const EngineRefusal refusal =
+      kind == EngineMapKind::Tmx
+          ? ParseTmxInPlace({reinterpret_cast<char*>(file.data()), file.size()}, folder,
+                            readTileset, map)
+          : ParseTmj(text, folder, readTileset, map);
   if (refusal) return refusal;
-  return BuildEngineMapImport(map, chipFolder, decoder, result);
+  auto r = BuildEngineMapImport(map, chipFolder, decoder, result);
+  return r;
 }
 
 bool CopyImagesIntoFolder(const std::vector<ImageCopy>& copies, const std::string& chipFolder) {

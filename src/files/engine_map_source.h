@@ -6,6 +6,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace kelvor {
@@ -52,10 +54,33 @@ struct EngineTileset {
   std::map<int32_t, EngineTile> tiles;
 };
 
+// Allocates without setting what it allocates: a layer's gids are all
+// written by its decoder before anything reads them, so that growing the
+// list costs no pass over memory about to be overwritten.
+template <typename T>
+struct UnsetAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = UnsetAllocator<U>;
+  };
+  UnsetAllocator() = default;
+  template <typename U>
+  UnsetAllocator(const UnsetAllocator<U>&) noexcept {}
+  template <typename U>
+  void construct(U* at) noexcept(std::is_nothrow_default_constructible_v<U>) {
+    ::new (static_cast<void*>(at)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* at, Args&&... args) {
+    ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
+  }
+};
+using GidList = std::vector<uint32_t, UnsetAllocator<uint32_t>>;
+
 // A rectangle of a layer; a finite map's layer is one chunk at (0, 0).
 struct EngineChunk {
   int32_t x = 0, y = 0, width = 0, height = 0;
-  std::vector<uint32_t> gids;  // row-major, width x height
+  GidList gids;  // row-major, width x height
 };
 
 struct EngineTileLayer {
@@ -86,6 +111,10 @@ EngineMapKind DetectEngineMap(std::span<const uint8_t> bytes);
 // `folder` is the map's folder, against which tileset and image names resolve.
 EngineRefusal ParseTmx(std::string_view text, const std::string& folder,
                        const ReadTilesetFile& readTileset, EngineMapSource& map);
+// The same from a buffer the caller owns, parsed where it lies (and changed
+// by that): no copy of a big map's text is made.
+EngineRefusal ParseTmxInPlace(std::span<char> text, const std::string& folder,
+                              const ReadTilesetFile& readTileset, EngineMapSource& map);
 EngineRefusal ParseTmj(std::string_view text, const std::string& folder,
                        const ReadTilesetFile& readTileset, EngineMapSource& map);
 
@@ -99,7 +128,24 @@ EngineRefusal ParseTsj(std::string_view text, const std::string& folder, EngineT
 // compression "", "zlib", "gzip" or "zstd") or none. Exactly `expected` gids,
 // never holding more than the data really gives.
 bool DecodeLayerData(std::string_view data, std::string_view encoding, std::string_view compression,
-                     size_t expected, std::vector<uint32_t>& gids);
+                     size_t expected, GidList& gids);
+
+// One layer's or chunk's data waiting to be decoded into `gids`: text in an
+// encoding as above, or, when `decode` is set, data of another form that it
+// turns into the gids itself.
+struct LayerDataJob {
+  std::string_view data;
+  std::string_view encoding;
+  std::string_view compression;
+  size_t expected = 0;
+  GidList* gids = nullptr;
+  std::function<bool(GidList& gids)> decode;
+};
+
+// Decodes every job, on up to `threads` processors (0: all there are), long
+// CSV texts in pieces. False when any job's data is damaged or does not hold
+// exactly its gids.
+bool DecodeLayerDataJobs(std::vector<LayerDataJob>& jobs, size_t threads = 0);
 
 // Checks shared by both forms: the map's orientation and tile size, the
 // chunks' sizes and the map's side.

@@ -109,37 +109,57 @@ EngineRefusal ReadMapTileset(const Json& node, const std::string& folder,
   return {};
 }
 
-// Numbers in an array, or a base64 string with its compression.
-bool ReadData(const Json& holder, const Json& data, size_t expected, std::vector<uint32_t>& gids) {
-  if (data.is_array()) {
-    if (data.size() != expected) return false;
-    gids.clear();
-    gids.reserve(expected);
-    for (const Json& value : data) {
-      if (!value.is_number_unsigned() && !value.is_number_integer()) return false;
-      const int64_t gid = value.get<int64_t>();
-      if (gid < 0 || gid > UINT32_MAX) return false;
-      gids.push_back(static_cast<uint32_t>(gid));
-    }
-    return true;
-  }
-  if (!data.is_string()) return false;
-  return DecodeLayerData(data.get_ref<const std::string&>(), String(holder, "encoding"),
-                         String(holder, "compression"), expected, gids);
+// A string value of an object, as a view into the document; empty when
+// absent or of another type.
+std::string_view StringView(const Json& object, const char* key) {
+  const auto found = object.find(key);
+  return found != object.end() && found->is_string()
+             ? std::string_view(found->get_ref<const std::string&>())
+             : std::string_view();
 }
 
-bool ReadLayer(const Json& node, const EngineMapSource& map, EngineTileLayer& layer) {
+// A chunk whose data is decoded once the whole map is walked, big layers
+// on several processors at once: numbers in an array, or a base64 string
+// with the layer's compression.
+struct PendingData {
+  size_t layer = 0;
+  size_t chunk = 0;
+  const Json* holder = nullptr;
+  const Json* data = nullptr;
+};
+
+bool ReadArray(const Json& data, size_t expected, GidList& gids) {
+  if (data.size() != expected) return false;
+  gids.clear();
+  gids.reserve(expected);
+  for (const Json& value : data) {
+    if (!value.is_number_unsigned() && !value.is_number_integer()) return false;
+    const int64_t gid = value.get<int64_t>();
+    if (gid < 0 || gid > UINT32_MAX) return false;
+    gids.push_back(static_cast<uint32_t>(gid));
+  }
+  return true;
+}
+
+bool AddChunk(const Json& holder, const Json& data, EngineChunk chunk, size_t layerIndex,
+              EngineTileLayer& layer, std::vector<PendingData>& pending) {
+  if (!data.is_array() && !data.is_string()) return false;
+  pending.push_back({layerIndex, layer.chunks.size(), &holder, &data});
+  layer.chunks.push_back(std::move(chunk));
+  return true;
+}
+
+bool ReadLayer(const Json& node, const EngineMapSource& map, EngineTileLayer& layer,
+               std::vector<PendingData>& pending) {
   layer.name = String(node, "name");
+  const size_t index = map.layers.size();
   if (!map.infinite) {
     const auto data = node.find("data");
     if (data == node.end()) return false;
     EngineChunk chunk;
     chunk.width = map.width;
     chunk.height = map.height;
-    const size_t cells = static_cast<size_t>(chunk.width) * static_cast<size_t>(chunk.height);
-    if (!ReadData(node, *data, cells, chunk.gids)) return false;
-    layer.chunks.push_back(std::move(chunk));
-    return true;
+    return AddChunk(node, *data, std::move(chunk), index, layer, pending);
   }
   const auto chunks = node.find("chunks");
   if (chunks == node.end() || !chunks->is_array()) return false;
@@ -158,26 +178,25 @@ bool ReadLayer(const Json& node, const EngineMapSource& map, EngineTileLayer& la
                       static_cast<int32_t>(width),
                       static_cast<int32_t>(height),
                       {}};
-    const size_t cells = static_cast<size_t>(width) * static_cast<size_t>(height);
     // Encoding and compression are the layer's.
-    if (!ReadData(node, *data, cells, chunk.gids)) return false;
-    layer.chunks.push_back(std::move(chunk));
+    if (!AddChunk(node, *data, std::move(chunk), index, layer, pending)) return false;
   }
   return true;
 }
 
-bool ReadLayers(const Json& layers, EngineMapSource& map, int depth) {
+bool ReadLayers(const Json& layers, EngineMapSource& map, std::vector<PendingData>& pending,
+                int depth) {
   if (!layers.is_array() || depth > 64) return false;
   for (const Json& node : layers) {
     if (!node.is_object()) return false;
     const std::string type = String(node, "type");
     if (type == "tilelayer") {
       EngineTileLayer layer;
-      if (!ReadLayer(node, map, layer)) return false;
+      if (!ReadLayer(node, map, layer, pending)) return false;
       map.layers.push_back(std::move(layer));
     } else if (type == "group") {
       const auto children = node.find("layers");
-      if (children != node.end() && !ReadLayers(*children, map, depth + 1)) return false;
+      if (children != node.end() && !ReadLayers(*children, map, pending, depth + 1)) return false;
     } else if (type == "objectgroup" || type == "imagelayer") {
       map.ignoredLayers = true;
     }
@@ -239,9 +258,28 @@ EngineRefusal ParseTmjMap(const Json& root, const std::string& folder,
     }
   }
   const auto layers = root.find("layers");
-  if (layers == root.end() || !ReadLayers(*layers, map, 0)) {
+  std::vector<PendingData> pending;
+  if (layers == root.end() || !ReadLayers(*layers, map, pending, 0)) {
     return Refuse(EngineRefusalCode::Damaged);
   }
+  std::vector<LayerDataJob> jobs;
+  jobs.reserve(pending.size());
+  for (const PendingData& data : pending) {
+    EngineChunk& chunk = map.layers[data.layer].chunks[data.chunk];
+    const size_t cells = static_cast<size_t>(chunk.width) * static_cast<size_t>(chunk.height);
+    LayerDataJob& job = jobs.emplace_back();
+    job.expected = cells;
+    job.gids = &chunk.gids;
+    if (data.data->is_array()) {
+      const Json* array = data.data;
+      job.decode = [array, cells](GidList& gids) { return ReadArray(*array, cells, gids); };
+    } else {
+      job.data = data.data->get_ref<const std::string&>();
+      job.encoding = StringView(*data.holder, "encoding");
+      job.compression = StringView(*data.holder, "compression");
+    }
+  }
+  if (!DecodeLayerDataJobs(jobs)) return Refuse(EngineRefusalCode::Damaged);
   return {};
 }
 

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <vector>
 
-#include "base/parallel.h"
 #include "document/map_document.h"
 #include "files/engine_map_export.h"
 #include "files/engine_map_source.h"
@@ -101,7 +100,7 @@ EngineRefusal ReadMapTileset(const pugi::xml_node& node, const std::string& fold
 
 // The gids of a <data> or <chunk>: text in an encoding, or <tile> elements.
 bool ReadData(const pugi::xml_node& node, std::string_view encoding, std::string_view compression,
-              size_t expected, std::vector<uint32_t>& gids) {
+              size_t expected, GidList& gids) {
   if (!encoding.empty()) {
     return DecodeLayerData(node.child_value(), encoding, compression, expected, gids);
   }
@@ -197,12 +196,10 @@ EngineRefusal ParseTsx(std::string_view text, const std::string& folder, EngineT
   return {};
 }
 
-EngineRefusal ParseTmx(std::string_view text, const std::string& folder,
-                       const ReadTilesetFile& readTileset, EngineMapSource& map) {
-  pugi::xml_document xml;
-  if (!xml.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8)) {
-    return Refuse(EngineRefusalCode::Damaged);
-  }
+namespace {
+
+EngineRefusal ReadTmx(const pugi::xml_document& xml, const std::string& folder,
+                      const ReadTilesetFile& readTileset, EngineMapSource& map) {
   const pugi::xml_node root = xml.child("map");
   if (!root) return Refuse(EngineRefusalCode::Damaged);
   int64_t tileWidth = 0, tileHeight = 0, width = 0, height = 0, infinite = 0;
@@ -231,20 +228,39 @@ EngineRefusal ParseTmx(std::string_view text, const std::string& folder,
   }
   std::vector<PendingData> pending;
   if (!ReadLayers(root, map, pending, 0)) return Refuse(EngineRefusalCode::Damaged);
-  std::vector<uint8_t> decoded(pending.size(), 0);
-  RunInParallel(pending.size(), [&](size_t i) {
-    const PendingData& data = pending[i];
+  std::vector<LayerDataJob> jobs;
+  jobs.reserve(pending.size());
+  for (const PendingData& data : pending) {
     EngineChunk& chunk = map.layers[data.layer].chunks[data.chunk];
     const size_t cells = static_cast<size_t>(chunk.width) * static_cast<size_t>(chunk.height);
-    decoded[i] =
-        DecodeLayerData(data.node.child_value(), data.encoding, data.compression, cells, chunk.gids)
-            ? 1
-            : 0;
-  });
-  for (const uint8_t ok : decoded) {
-    if (ok == 0) return Refuse(EngineRefusalCode::Damaged);
+    jobs.push_back(
+        {data.node.child_value(), data.encoding, data.compression, cells, &chunk.gids, {}});
   }
+  if (!DecodeLayerDataJobs(jobs)) return Refuse(EngineRefusalCode::Damaged);
   return {};
+}
+
+// Layer texts become element values rather than nodes of their own.
+constexpr unsigned ParseOptions = pugi::parse_default | pugi::parse_embed_pcdata;
+
+}  // namespace
+
+EngineRefusal ParseTmx(std::string_view text, const std::string& folder,
+                       const ReadTilesetFile& readTileset, EngineMapSource& map) {
+  pugi::xml_document xml;
+  if (!xml.load_buffer(text.data(), text.size(), ParseOptions, pugi::encoding_utf8)) {
+    return Refuse(EngineRefusalCode::Damaged);
+  }
+  return ReadTmx(xml, folder, readTileset, map);
+}
+
+EngineRefusal ParseTmxInPlace(std::span<char> text, const std::string& folder,
+                              const ReadTilesetFile& readTileset, EngineMapSource& map) {
+  pugi::xml_document xml;
+  if (!xml.load_buffer_inplace(text.data(), text.size(), ParseOptions, pugi::encoding_utf8)) {
+    return Refuse(EngineRefusalCode::Damaged);
+  }
+  return ReadTmx(xml, folder, readTileset, map);
 }
 
 }  // namespace kelvor

@@ -99,6 +99,7 @@ class FileContents {
   // False when the file cannot be read or `wanted` turns it away.
   bool Open(const std::string& path, const HeadCheck& wanted = nullptr);
   const uint8_t* data() const { return block_.get(); }
+  uint8_t* data() { return block_.get(); }
   size_t size() const { return size_; }
 
  private:

@@ -1,7 +1,7 @@
 # Shared by the end-to-end scripts (sourced, not run): a display, a temp
 # folder and a state folder of the run's own, so that no other editor
 # shares its single-instance claim or its recovery copies; the editor's
-# windows; clicks on chips and cells.
+# windows; clicks on chips and cells; files dragged onto the map.
 
 # bin-folder helper-program failure-picture-name. Exits 77 (skipped) while
 # the editor is not built or a tool is missing.
@@ -83,4 +83,20 @@ click() {  # window column row
   # shellcheck disable=SC2046
   xdotool mousemove --sync $(at "$1" "$2" "$3") click 1
   sleep 0.3
+}
+
+# Drags `file` from another program's window onto the map.
+drop() {  # file
+  "$helper" drag "$1" 20 >"$work/drag.out" 2>&1 &
+  local dragger=$!
+  pids+=("$dragger")
+  for _ in $(seq 50); do grep -q ready "$work/drag.out" 2>/dev/null && break; sleep 0.1; done
+  sleep 0.5
+  xdotool mousemove --sync 60 60 mousedown 1
+  sleep 0.3
+  # shellcheck disable=SC2046
+  for step in 1 2 3 4; do xdotool mousemove --sync $(at "$map" $((step * 2)) $((step * 2))); sleep 0.2; done
+  xdotool mouseup 1
+  for _ in $(seq 50); do grep -q dropped "$work/drag.out" 2>/dev/null && break; sleep 0.1; done
+  grep -q dropped "$work/drag.out" || fail "the drag did not reach the editor: $(cat "$work/drag.out")"
 }

@@ -99,21 +99,6 @@ choose_file() {  # path what
   # gate (the click that closed the dialog must not edit).
   click "$map" 0 0
 }
-# Drags `file` from another program's window onto the map.
-drop() {  # file
-  "$helper" drag "$1" 20 >"$work/drag.out" 2>&1 &
-  local dragger=$!
-  pids+=("$dragger")
-  for _ in $(seq 50); do grep -q ready "$work/drag.out" 2>/dev/null && break; sleep 0.1; done
-  sleep 0.5
-  xdotool mousemove --sync 60 60 mousedown 1
-  sleep 0.3
-  # shellcheck disable=SC2046
-  for step in 1 2 3 4; do xdotool mousemove --sync $(at "$map" $((step * 2)) $((step * 2))); sleep 0.2; done
-  xdotool mouseup 1
-  for _ in $(seq 50); do grep -q dropped "$work/drag.out" 2>/dev/null && break; sleep 0.1; done
-  grep -q dropped "$work/drag.out" || fail "the drag did not reach the editor: $(cat "$work/drag.out")"
-}
 save_map() {
   keys ctrl+s
   sleep 0.5

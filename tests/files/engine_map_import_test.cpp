@@ -4,6 +4,7 @@
 #include <zlib.h>
 #include <zstd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -199,6 +200,85 @@ TEST_F(EngineMapImportTest, EveryLayerEncodingGivesTheSameCells) {
     EXPECT_FALSE(
         Read("stage.json", tmj("\"" + ground.text + "\"", "\"" + over.text + "\"", encoding)));
     ExpectTilesMap();
+  }
+}
+
+// Layer data that is damaged, or holds more or fewer gids than the layer,
+// is refused in every encoding; lenient separators are still read.
+TEST(LayerDataTest, DataThatDoesNotHoldExactlyTheLayerIsRefused) {
+  const std::vector<uint8_t> three = LittleEndian({1, 2, 3});
+  std::vector<uint8_t> cut = Deflate(three, 15);
+  cut.resize(cut.size() - 5);
+  std::vector<uint8_t> zstdCut = Zstd(three);
+  zstdCut.resize(zstdCut.size() - 2);
+  struct Case {
+    const char* name;
+    std::string data, encoding, compression;
+    size_t expected;
+    std::vector<uint32_t> gids;  // empty: refused
+  };
+  const std::vector<Case> cases = {
+      {"plain", "1,2,3", "csv", "", 3, {1, 2, 3}},
+      {"rows and spaces", "\n 1 , 2,\r\n\t3 \n", "csv", "", 3, {1, 2, 3}},
+      {"spaces alone", "1 2  3", "csv", "", 3, {1, 2, 3}},
+      {"trailing comma", "7,8,", "csv", "", 2, {7, 8}},
+      {"long numbers", "12345678,4294967295,0000000009", "csv", "", 3, {12345678, UINT32_MAX, 9}},
+      {"too big a number", "4294967296", "csv", "", 1, {}},
+      {"empty field", "1,,2", "csv", "", 2, {}},
+      {"a sign", "1,-2", "csv", "", 2, {}},
+      {"too few", "1,2", "csv", "", 3, {}},
+      {"too many", "1,2,3,4", "csv", "", 3, {}},
+      {"a claim the text cannot hold", "1", "csv", "", 16384 * 16384, {}},
+      {"compressed csv", "1", "csv", "zlib", 1, {}},
+      {"base64 with a stray byte", Base64(three) + "!", "base64", "", 3, {}},
+      {"base64 one gid short", Base64(LittleEndian({1, 2})), "base64", "", 3, {}},
+      {"zlib cut short", Base64(cut), "base64", "zlib", 3, {}},
+      {"zlib of more gids",
+       Base64(Deflate(LittleEndian({1, 2, 3, 4}), 15)),
+       "base64",
+       "zlib",
+       3,
+       {}},
+      {"zlib claiming a huge layer",
+       Base64(Deflate(three, 15)),
+       "base64",
+       "zlib",
+       16384 * 16384,
+       {}},
+      {"gzip", Base64(Deflate(three, 15 + 16)), "base64", "gzip", 3, {1, 2, 3}},
+      {"zlib read as gzip", Base64(Deflate(three, 15)), "base64", "gzip", 3, {}},
+      {"zstd cut short", Base64(zstdCut), "base64", "zstd", 3, {}},
+      {"unknown compression", Base64(three), "base64", "lz4", 3, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    GidList gids;
+    const bool read = DecodeLayerData(c.data, c.encoding, c.compression, c.expected, gids);
+    EXPECT_EQ(read, !c.gids.empty());
+    if (read) {
+      EXPECT_EQ(std::vector<uint32_t>(gids.begin(), gids.end()), c.gids);
+    }
+  }
+}
+
+// A long CSV text is read in pieces on several threads: every number lands
+// in its place, also where spaces stand for some commas.
+TEST(LayerDataTest, LongCsvTextsKeepEveryNumberInPlace) {
+  for (const bool someSpaces : {false, true}) {
+    SCOPED_TRACE(someSpaces);
+    std::vector<uint32_t> expected;
+    std::string text = "\n";
+    for (uint32_t i = 0; i < 3'000'000; ++i) {
+      const uint32_t gid = (i * 2654435761u) >> (i % 29);
+      expected.push_back(gid);
+      text += std::to_string(gid);
+      text += someSpaces && i % 1'000'003 == 7 ? " " : i % 64 == 63 ? ",\n" : ",";
+    }
+    GidList gids;
+    std::vector<LayerDataJob> jobs = {{text, "csv", "", expected.size(), &gids, {}}};
+    ASSERT_TRUE(DecodeLayerDataJobs(jobs, 2));
+    ASSERT_EQ(gids.size(), expected.size());
+    EXPECT_TRUE(std::equal(gids.begin(), gids.end(), expected.begin()));
   }
 }
 
