@@ -40,6 +40,16 @@ inline constexpr uint32_t FlagTileWallEast = 2;
 inline constexpr uint32_t FlagTileWallSouth = 4;
 inline constexpr uint32_t FlagTilePriority = 8;
 
+// The flags tile bit a boolean tile property of our flags tileset names; 0
+// for any other property.
+constexpr uint8_t FlagTileOfName(std::string_view name) {
+  if (name == "collision") return FlagTileCollision;
+  if (name == "wallEast") return FlagTileWallEast;
+  if (name == "wallSouth") return FlagTileWallSouth;
+  if (name == "priority") return FlagTilePriority;
+  return 0;
+}
+
 // The flags tile of a cell. The marks of a button press and the reserved
 // bits are not part of the map a game sees.
 constexpr uint32_t FlagTileOf(MapCell cell) {

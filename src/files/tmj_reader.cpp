@@ -29,14 +29,6 @@ std::string String(const Json& object, const char* key) {
   return found != object.end() && found->is_string() ? found->get<std::string>() : std::string();
 }
 
-uint8_t FlagTileOfName(std::string_view name) {
-  if (name == "collision") return FlagTileCollision;
-  if (name == "wallEast") return FlagTileWallEast;
-  if (name == "wallSouth") return FlagTileWallSouth;
-  if (name == "priority") return FlagTilePriority;
-  return 0;
-}
-
 bool ReadTileset(const Json& node, const std::string& folder, EngineTileset& tileset) {
   if (!node.is_object()) return false;
   int64_t tileWidth = 0, tileHeight = 0, spacing = 0, margin = 0, columns = 0, tileCount = 0;

@@ -25,14 +25,6 @@ bool IntAttribute(const pugi::xml_node& node, const char* name, int64_t fallback
   return error == std::errc{} && ptr == end;
 }
 
-uint8_t FlagTileOfName(std::string_view name) {
-  if (name == "collision") return FlagTileCollision;
-  if (name == "wallEast") return FlagTileWallEast;
-  if (name == "wallSouth") return FlagTileWallSouth;
-  if (name == "priority") return FlagTilePriority;
-  return 0;
-}
-
 bool ReadTileset(const pugi::xml_node& node, const std::string& folder, EngineTileset& tileset) {
   int64_t tileWidth = 0, tileHeight = 0, spacing = 0, margin = 0, columns = 0, tileCount = 0;
   if (!IntAttribute(node, "tilewidth", 0, tileWidth) ||
